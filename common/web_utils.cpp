@@ -1,0 +1,453 @@
+#include "common/web_utils.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <net/if.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "common/device_path.h"
+#include "frontend/cgi.h"
+#include "platform/qx_std.h"
+
+// ---- Replies -----------------------------------------------------------------
+
+int cgi_writeback_webserver(int kind, const char *text)
+{
+    if (!text) return -1;
+    FILE *out = stdout;
+    if (kind == REPLY_TEXT)
+        fputs("Content-type: text/plain\r\n\r\n", out);
+    else if (kind == REPLY_JSON)
+        fputs("Content-type: application/json\r\n\r\n", out);
+    fputs(text, out);
+    fflush(out);
+    return 0;
+}
+
+int cgi_error_to_webserver(int kind)
+{
+    if (kind == REPLY_TEXT) cgi_writeback_webserver(REPLY_TEXT, "CGI ERROR");
+    else if (kind == REPLY_JSON) cgi_writeback_webserver(REPLY_JSON, "{status:\"CGI ERROR\"}");
+    return 0;
+}
+
+int cgi_writeback_json(int kind, json_object *obj)
+{
+    if (!obj) return -1;
+    return cgi_writeback_webserver(kind, json_object_to_json_string_ext(obj, JSON_C_TO_STRING_PLAIN));
+}
+
+// ---- Debug log -----------------------------------------------------------------
+
+int cgi_log(const char *source, int line, const char *function, const char *format, ...)
+{
+    char message[2048];
+    va_list ap;
+    va_start(ap, format);
+    vsnprintf(message, sizeof message, format ? format : "", ap);
+    va_end(ap);
+
+    time_t now = time(nullptr);
+    struct tm tmv;
+    localtime_r(&now, &tmv);
+    char text[2048];
+    int n = snprintf(text, sizeof text, "[vexor debug] %4d-%02d-%02d %02d:%02d:%02d  %s:%d in %s: %s",
+                     tmv.tm_year + 1900, tmv.tm_mon + 1, tmv.tm_mday, tmv.tm_hour, tmv.tm_min,
+                     tmv.tm_sec, source ? source : "", line, function ? function : "", message);
+    if (n < 0) return -1;
+    size_t len = strlen(text);
+    text[len < sizeof text - 1 ? len : sizeof text - 2] = '\0';
+    len = strlen(text);
+    text[len++] = '\n';
+
+    char path[512];
+    if (!nvr_path("/mnt/nand/cgi_log.txt", path, sizeof path)) return -1;
+    int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    ssize_t w = write(fd, text, len); // one write per line: lines of processes never interleave
+    (void)w;
+    close(fd);
+    return 0;
+}
+
+// ---- Operation log ---------------------------------------------------------------
+
+int get_current_username(char *buffer, size_t size)
+{
+    if (!buffer || size == 0 || !cgiCookie) return -1;
+    const char *key = strstr(cgiCookie, "userName");
+    if (!key) return -1;
+    // The value starts behind "userName="; the key's own text may be shorter
+    // than that when the cookie ends early.
+    const char *p = key;
+    for (int i = 0; i < 9 && *p; i++) p++;
+    const char *end = strchr(p, ';');
+    size_t len = end ? static_cast<size_t>(end - p) : strlen(p);
+    const char *eq = static_cast<const char *>(memchr(p, '=', len));
+    if (eq) {
+        len -= static_cast<size_t>(eq + 1 - p);
+        p = eq + 1;
+    }
+    copy_field(buffer, size, p, len);
+    return 0;
+}
+
+int cgi_init_log_info(OpLogRecord *record)
+{
+    if (!record) return -1;
+    memset(record, 0, sizeof *record);
+    record->main_type = OPLOG_MAIN_SETTING;
+    record->one = 1;
+    get_current_username(record->user_name, sizeof record->user_name);
+    COPY_TEXT(record->client_addr, cgiRemoteAddr);
+    return 0;
+}
+
+// ---- Text copies -------------------------------------------------------------------
+
+size_t copy_text(char *dst, size_t size, const char *src)
+{
+    if (!dst || size == 0) return 0;
+    if (!src) src = "";
+    size_t n = strnlen(src, size - 1);
+    memcpy(dst, src, n);
+    dst[n] = '\0';
+    return n;
+}
+
+size_t copy_field(char *dst, size_t size, const char *src, size_t src_size)
+{
+    if (!dst || size == 0) return 0;
+    if (!src) src_size = 0;
+    size_t limit = src_size < size - 1 ? src_size : size - 1;
+    size_t n = src ? strnlen(src, limit) : 0;
+    if (n) memmove(dst, src, n);
+    dst[n] = '\0';
+    return n;
+}
+
+// ---- Commands ------------------------------------------------------------------------
+
+int web_system(const char *command)
+{
+    if (!command) return -1;
+    int status = system(command);
+    if (status == -1) return -1;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    return 0;
+}
+
+int shell_quote(char *out, size_t size, const char *arg)
+{
+    if (!out || size == 0) return -1;
+    size_t o = 0;
+    auto put = [&](char c) {
+        if (o + 1 >= size) return false;
+        out[o++] = c;
+        return true;
+    };
+    bool ok = put('\'');
+    for (const char *p = arg ? arg : ""; ok && *p; p++) {
+        if (*p == '\'') ok = put('\'') && put('\\') && put('\'') && put('\'');
+        else ok = put(*p);
+    }
+    ok = ok && put('\'');
+    if (!ok) {
+        out[0] = '\0';
+        return -1;
+    }
+    out[o] = '\0';
+    return static_cast<int>(o);
+}
+
+int shell_format(char *out, size_t size, const char *fmt, ...)
+{
+    if (!out || size == 0) return -1;
+    out[0] = '\0';
+    if (!fmt) return -1;
+    size_t o = 0;
+    bool ok = true;
+    auto append = [&](const char *s, size_t n) {
+        if (o + n >= size) return false;
+        memcpy(out + o, s, n);
+        o += n;
+        return true;
+    };
+    va_list ap;
+    va_start(ap, fmt);
+    for (const char *p = fmt; ok && *p; p++) {
+        if (*p != '%') {
+            ok = append(p, 1);
+            continue;
+        }
+        p++;
+        char num[32];
+        int longs = 0;
+        while (*p == 'l') { longs++; p++; }
+        switch (*p) {
+        case '%':
+            ok = append("%", 1);
+            break;
+        case 's': {
+            if (o >= size) { ok = false; break; }
+            int n = shell_quote(out + o, size - o, va_arg(ap, const char *));
+            ok = n >= 0;
+            if (ok) o += static_cast<size_t>(n);
+            break;
+        }
+        case 'd':
+        case 'u': {
+            int n;
+            if (longs == 0) n = *p == 'd' ? snprintf(num, sizeof num, "%d", va_arg(ap, int))
+                                          : snprintf(num, sizeof num, "%u", va_arg(ap, unsigned));
+            else if (longs == 1) n = *p == 'd' ? snprintf(num, sizeof num, "%ld", va_arg(ap, long))
+                                               : snprintf(num, sizeof num, "%lu", va_arg(ap, unsigned long));
+            else n = *p == 'd' ? snprintf(num, sizeof num, "%lld", va_arg(ap, long long))
+                               : snprintf(num, sizeof num, "%llu", va_arg(ap, unsigned long long));
+            ok = n > 0 && append(num, static_cast<size_t>(n));
+            break;
+        }
+        default:
+            ok = false; // unknown conversion: refuse rather than guess
+        }
+        if (!*p) break;
+    }
+    va_end(ap);
+    if (!ok) {
+        out[0] = '\0';
+        return -1;
+    }
+    out[o] = '\0';
+    return static_cast<int>(o);
+}
+
+// ---- Files -----------------------------------------------------------------------------
+
+int file_lock(const char *path)
+{
+    if (!path) return -1;
+    std::string p = nvr_path(path);
+    int fd = open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    while (lockf(fd, F_LOCK, 0) != 0) {
+        if (errno != EINTR) {
+            close(fd);
+            return -1;
+        }
+    }
+    return fd;
+}
+
+int file_unlock(int fd)
+{
+    if (fd < 0) return fd;
+    lockf(fd, F_ULOCK, 0);
+    close(fd);
+    return 0;
+}
+
+int IsFileExisted(const char *path)
+{
+    if (!path || !*path) return -1;
+    return access(nvr_path(path).c_str(), F_OK) == 0 ? 0 : -1;
+}
+
+int IsDirExisted(const char *path)
+{
+    if (!path || !*path) return -1;
+    struct stat st;
+    if (lstat(nvr_path(path).c_str(), &st) != 0) return -1;
+    return S_ISDIR(st.st_mode) ? 0 : -1;
+}
+
+int RemoveFile(const char *from, const char *to)
+{
+    if (!from || !to) return -1;
+    char cmd[512];
+    if (shell_format(cmd, sizeof cmd, "/bin/mv %s %s", nvr_path(from).c_str(),
+                     nvr_path(to).c_str()) < 0) {
+        cgi_log("web_utils", __LINE__, "", "mv command too long, not run");
+        return 0;
+    }
+    web_system(cmd);
+    return 0;
+}
+
+int DeleteFile(const char *path)
+{
+    if (!path) return -1;
+    char cmd[512];
+    if (shell_format(cmd, sizeof cmd, "/bin/rm %s", nvr_path(path).c_str()) < 0) {
+        cgi_log("web_utils", __LINE__, "", "rm command too long, not run");
+        return 0;
+    }
+    web_system(cmd);
+    return 0;
+}
+
+char *qx_get_file_data(const char *path, int *length)
+{
+    if (length) *length = 0;
+    if (!path) return nullptr;
+    FILE *f = fopen(nvr_path(path).c_str(), "rb");
+    if (!f) return nullptr;
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0 || st.st_size < 0 || st.st_size > 0x7fffffff) {
+        fclose(f);
+        return nullptr;
+    }
+    size_t size = static_cast<size_t>(st.st_size);
+    char *buf = static_cast<char *>(__qx_malloc(size ? size : 1, "web_utils", __LINE__));
+    if (!buf) {
+        fclose(f);
+        return nullptr;
+    }
+    size_t got = fread(buf, 1, size, f);
+    fclose(f);
+    if (length) *length = static_cast<int>(got);
+    return buf;
+}
+
+int qx_wirte_file_data(const char *path, const char *data, int length)
+{
+    if (!path || length < 0 || (!data && length > 0)) return -1;
+    FILE *f = fopen(nvr_path(path).c_str(), "wb");
+    if (!f) return -1;
+    size_t w = length ? fwrite(data, 1, static_cast<size_t>(length), f) : 0;
+    int rc = fclose(f);
+    return (w == static_cast<size_t>(length) && rc == 0) ? 0 : -1;
+}
+
+int get_mac_addr(char *eth0, char *eth1)
+{
+    static const char *const kDefault[2] = {"00:1A:2B:3C:4D:5E", "00:1A:2B:3C:4D:5F"};
+    char *out[2] = {eth0, eth1};
+    const char *names[2] = {"eth0", "eth1"};
+    int sock = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (sock < 0) fputs("create socket fail\n", stderr);
+    for (int i = 0; i < 2; i++) {
+        if (!out[i]) continue;
+        struct ifreq ifr;
+        memset(&ifr, 0, sizeof ifr);
+        copy_text(ifr.ifr_name, 16, names[i]);
+        if (sock >= 0 && ioctl(sock, SIOCGIFHWADDR, &ifr) == 0) {
+            const unsigned char *m = reinterpret_cast<unsigned char *>(ifr.ifr_hwaddr.sa_data);
+            snprintf(out[i], 18, "%02X:%02X:%02X:%02X:%02X:%02X", m[0], m[1], m[2], m[3], m[4], m[5]);
+        } else {
+            copy_text(out[i], 18, kDefault[i]);
+        }
+    }
+    if (sock >= 0) close(sock);
+    return 0;
+}
+
+// ---- JSON --------------------------------------------------------------------------------
+
+json_object *get_request_tokener_json_object(const char *text)
+{
+    if (!text) return nullptr;
+    json_object *obj = json_tokener_parse(text);
+    // Older json-c returned an error pointer in the top page of the address
+    // space; treat it like null.
+    if (reinterpret_cast<uintptr_t>(obj) >= static_cast<uintptr_t>(-4000)) return nullptr;
+    return obj;
+}
+
+int on_cgi_get_int_from_json(json_object *obj, const char *key, int *out)
+{
+    json_object *v = nullptr;
+    if (!obj || !key || !out || !json_object_is_type(obj, json_type_object)) return -1;
+    if (!json_object_object_get_ex(obj, key, &v)) return -1;
+    *out = json_object_get_int(v);
+    return 0;
+}
+
+int on_cgi_get_value_by_json(const char *text, const char *key, int *out)
+{
+    if (!text || !key || !out) return -1;
+    JsonDoc doc(text);
+    if (!doc) return -1;
+    return on_cgi_get_int_from_json(doc.get(), key, out);
+}
+
+int on_cgi_get_string_from_json(json_object *obj, const char *key, char *buffer, int size)
+{
+    json_object *v = nullptr;
+    if (!obj || !key || !buffer || size <= 0 || !json_object_is_type(obj, json_type_object))
+        return -1;
+    if (!json_object_object_get_ex(obj, key, &v)) return -1;
+    copy_text(buffer, static_cast<size_t>(size), json_object_get_string(v));
+    return 0;
+}
+
+int on_cgi_is_qx_lpr(int type) { return type >= 11 && type <= 14 ? 1 : 0; }
+
+static bool kind_matches(json_object *v, JsonKind kind)
+{
+    switch (kind) {
+    case JK_ANY: return v != nullptr;
+    case JK_INT:
+        return json_object_is_type(v, json_type_int) || json_object_is_type(v, json_type_double) ||
+               json_object_is_type(v, json_type_boolean);
+    case JK_DOUBLE:
+        return json_object_is_type(v, json_type_int) || json_object_is_type(v, json_type_double);
+    case JK_STRING: return json_object_is_type(v, json_type_string);
+    case JK_BOOL: return json_object_is_type(v, json_type_boolean) || json_object_is_type(v, json_type_int);
+    case JK_ARRAY: return json_object_is_type(v, json_type_array);
+    case JK_OBJECT: return json_object_is_type(v, json_type_object);
+    }
+    return false;
+}
+
+int json_parse_policy(json_object *obj, const JsonPolicy *policy, int n, json_object **tb)
+{
+    for (int i = 0; i < n; i++) tb[i] = nullptr;
+    if (!obj || !json_object_is_type(obj, json_type_object)) return -1;
+    int found = 0;
+    for (int i = 0; i < n; i++) {
+        json_object *v = nullptr;
+        if (json_object_object_get_ex(obj, policy[i].key, &v) && v && kind_matches(v, policy[i].kind)) {
+            tb[i] = v;
+            found++;
+        }
+    }
+    return found;
+}
+
+int jv_int(json_object *v, int dflt) { return v ? json_object_get_int(v) : dflt; }
+int64_t jv_int64(json_object *v, int64_t dflt) { return v ? json_object_get_int64(v) : dflt; }
+double jv_double(json_object *v, double dflt) { return v ? json_object_get_double(v) : dflt; }
+
+const char *jv_str(json_object *v, const char *dflt)
+{
+    if (!v || !json_object_is_type(v, json_type_string)) return dflt;
+    return json_object_get_string(v);
+}
+
+bool jv_copy(json_object *v, char *dst, size_t size)
+{
+    if (!v || !json_object_is_type(v, json_type_string)) return false;
+    copy_text(dst, size, json_object_get_string(v));
+    return true;
+}
+
+size_t jv_len(json_object *v)
+{
+    if (!v || !json_object_is_type(v, json_type_array)) return 0;
+    return json_object_array_length(v);
+}
+
+json_object *jv_at(json_object *v, size_t i)
+{
+    if (i >= jv_len(v)) return nullptr;
+    return json_object_array_get_idx(v, i);
+}

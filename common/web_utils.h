@@ -1,0 +1,105 @@
+// Shared services of every handler: replies to the web server, the operation
+// log record, debug lines, the logged-in user, commands, files and JSON access.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include <json-c/json.h>
+
+#include "common/records/oplog.h"
+
+// ---- Replies ---------------------------------------------------------------
+enum { REPLY_TEXT = 0, REPLY_JSON = 1, REPLY_RAW = 2 };
+
+// Kind 0: text/plain header, 1: application/json header, other: no header.
+int cgi_writeback_webserver(int kind, const char *text);
+// Kind 0: "CGI ERROR"; kind 1: {status:"CGI ERROR"}; others: nothing.
+int cgi_error_to_webserver(int kind);
+// Serialises a JSON object (plain form) and writes it with the given kind.
+int cgi_writeback_json(int kind, json_object *obj);
+
+// ---- Debug log -------------------------------------------------------------
+// Appends "[vexor debug] <time>  <source>:<line> in <function>: <message>" to
+// /mnt/nand/cgi_log.txt. -1 when the file cannot be opened.
+int cgi_log(const char *source, int line, const char *function, const char *format, ...)
+    __attribute__((format(printf, 4, 5)));
+
+// ---- Operation log ---------------------------------------------------------
+int cgi_init_log_info(OpLogRecord *record);
+int get_current_username(char *buffer, size_t size);
+
+// ---- Text copies -------------------------------------------------------------
+// Copies src into dst (size bytes), cut to size-1 characters, always ends in a
+// zero. Returns the number of characters copied. A null src gives "".
+size_t copy_text(char *dst, size_t size, const char *src);
+// Same for a field that may lack its zero (daemon replies, stored records):
+// reads at most src_size bytes of src.
+size_t copy_field(char *dst, size_t size, const char *src, size_t src_size);
+#define COPY_TEXT(dst, src) copy_text((dst), sizeof(dst), (src))
+
+// ---- Commands and files ------------------------------------------------------
+// Runs a shell command; 0 when it ran and exited 0, else -1.
+int web_system(const char *command);
+// Builds a command from a trusted template: every %s is replaced by the
+// shell-quoted argument, %d/%u/%ld/%lu/%lld/%llu by the number, %% by '%'.
+// Returns the length, or -1 (out empty) when the command would not fit or the
+// template is malformed: a cut command is never run.
+int shell_format(char *out, size_t size, const char *fmt, ...);
+// Quotes one argument for the shell ('...' with embedded quotes escaped).
+// -1 when it does not fit.
+int shell_quote(char *out, size_t size, const char *arg);
+
+// All paths below are device paths; they are mapped under NVRWEB_ROOT here.
+int file_lock(const char *path);
+int file_unlock(int fd);
+int IsFileExisted(const char *path);
+int IsDirExisted(const char *path);
+int RemoveFile(const char *from, const char *to); // /bin/mv from to
+int DeleteFile(const char *path);                  // /bin/rm path
+char *qx_get_file_data(const char *path, int *length);
+int qx_wirte_file_data(const char *path, const char *data, int length);
+int get_mac_addr(char *eth0, char *eth1);
+
+// ---- JSON access ---------------------------------------------------------------
+json_object *get_request_tokener_json_object(const char *text);
+int on_cgi_get_value_by_json(const char *text, const char *key, int *out);
+int on_cgi_get_int_from_json(json_object *obj, const char *key, int *out);
+int on_cgi_get_string_from_json(json_object *obj, const char *key, char *buffer, int size);
+int on_cgi_is_qx_lpr(int type);
+
+// Typed reader: a handler declares the keys it reads and their types, and one
+// call fetches them. A key that is missing or has another type yields nullptr
+// in its slot ("counts as missing").
+enum JsonKind { JK_INT, JK_STRING, JK_BOOL, JK_ARRAY, JK_OBJECT, JK_DOUBLE, JK_ANY };
+struct JsonPolicy {
+    const char *key;
+    JsonKind kind;
+};
+// Fills tb[0..n-1]. Returns the number of keys found with the right type;
+// -1 when obj is not an object.
+int json_parse_policy(json_object *obj, const JsonPolicy *policy, int n, json_object **tb);
+#define JSON_PARSE(obj, policy, tb)                                                               \
+    json_parse_policy((obj), (policy), static_cast<int>(sizeof(policy) / sizeof((policy)[0])), (tb))
+// Value readers over a slot of the table (nullptr = missing).
+int jv_int(json_object *v, int dflt = 0);
+int64_t jv_int64(json_object *v, int64_t dflt = 0);
+double jv_double(json_object *v, double dflt = 0);
+const char *jv_str(json_object *v, const char *dflt = "");
+// Copies a text slot into a field; a missing slot leaves the field untouched
+// and returns false.
+bool jv_copy(json_object *v, char *dst, size_t size);
+// Array length (0 for nullptr or a non-array); element access bounded.
+size_t jv_len(json_object *v);
+json_object *jv_at(json_object *v, size_t i);
+
+// Owning wrapper for a parsed request.
+struct JsonDoc {
+    json_object *obj;
+    explicit JsonDoc(const char *text) : obj(get_request_tokener_json_object(text)) {}
+    explicit JsonDoc(json_object *o) : obj(o) {}
+    ~JsonDoc() { if (obj) json_object_put(obj); }
+    JsonDoc(const JsonDoc &) = delete;
+    JsonDoc &operator=(const JsonDoc &) = delete;
+    explicit operator bool() const { return obj != nullptr; }
+    json_object *get() const { return obj; }
+};

@@ -1,0 +1,3 @@
+#include "frontend/cgi.h"
+
+int main() { return cgi_main(); }

@@ -1,0 +1,54 @@
+#include "platform/qx_std.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <sys/prctl.h>
+
+namespace {
+std::atomic<long> g_outstanding{0};
+}
+
+void *__qx_malloc(size_t size, const char *, int)
+{
+    void *p = malloc(size ? size : 1);
+    if (p) g_outstanding++;
+    return p;
+}
+
+void __qx_free(void *ptr, const char *, int)
+{
+    if (!ptr) return;
+    g_outstanding--;
+    free(ptr);
+}
+
+long qx_alloc_outstanding() { return g_outstanding.load(); }
+
+int qx_system(const char *command) { return command ? system(command) : -1; }
+
+int qx_set_bit(uint64_t *mask, int bit, int value)
+{
+    if (!mask || bit < 0 || bit > 63) return -1;
+    if (value) *mask |= 1ULL << bit;
+    else *mask &= ~(1ULL << bit);
+    return 0;
+}
+
+int qx_mutex_init(qx_mutex_t *m) { return m ? pthread_mutex_init(m, nullptr) : -1; }
+int qx_mutex_lock(qx_mutex_t *m) { return m ? pthread_mutex_lock(m) : -1; }
+int qx_mutex_unlock(qx_mutex_t *m) { return m ? pthread_mutex_unlock(m) : -1; }
+int qx_mutex_uninit(qx_mutex_t *m) { return m ? pthread_mutex_destroy(m) : -1; }
+
+int qx_task_create_join(qx_task_t *task, void *(*fn)(void *), void *arg)
+{
+    if (!task || !fn) return -1;
+    return pthread_create(task, nullptr, fn, arg) == 0 ? 0 : -1;
+}
+
+int qx_task_join(qx_task_t task) { return pthread_join(task, nullptr) == 0 ? 0 : -1; }
+
+int qx_task_set_name(const char *name)
+{
+    if (!name) return -1;
+    return prctl(PR_SET_NAME, name, 0, 0, 0) == 0 ? 0 : -1;
+}
