@@ -59,14 +59,12 @@ int cgi_log(const char *source, int line, const char *function, const char *form
     time_t now = time(nullptr);
     struct tm tmv;
     localtime_r(&now, &tmv);
-    char text[2048];
-    int n = snprintf(text, sizeof text, "[vexor debug] %4d-%02d-%02d %02d:%02d:%02d  %s:%d in %s: %s",
+    char text[2049]; // the line cut to 2047 characters, then its newline
+    int n = snprintf(text, 2048, "[vexor debug] %4d-%02d-%02d %02d:%02d:%02d  %s:%d in %s: %s",
                      tmv.tm_year + 1900, tmv.tm_mon + 1, tmv.tm_mday, tmv.tm_hour, tmv.tm_min,
                      tmv.tm_sec, source ? source : "", line, function ? function : "", message);
     if (n < 0) return -1;
     size_t len = strlen(text);
-    text[len < sizeof text - 1 ? len : sizeof text - 2] = '\0';
-    len = strlen(text);
     text[len++] = '\n';
 
     char path[512];

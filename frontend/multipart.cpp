@@ -291,6 +291,18 @@ int read_content(Reader &r, Sink *sink, const std::string &delim)
     }
 }
 
+// Behind a boundary: CR LF is dropped; the closing "--" is pushed back for
+// the part loop to see.
+void skip_line_end(Reader &r)
+{
+    int c1 = r.get();
+    int c2 = c1 < 0 ? -1 : r.get();
+    if (c1 >= 0 && c2 >= 0 && !(c1 == '\r' && c2 == '\n') && c1 == '-') {
+        char back[2] = {static_cast<char>(c1), static_cast<char>(c2)};
+        r.unget(back, 2);
+    }
+}
+
 char *dup_text(const char *s)
 {
     return strdup(s ? s : "");
@@ -334,6 +346,7 @@ int cgiParseFormInput()
         }
     }
     const std::string delim = "\r\n--" + boundary;
+    skip_line_end(r);
 
     for (;;) {
         char two[2];
@@ -375,13 +388,7 @@ int cgiParseFormInput()
             sink.remove_file();
             return rc;
         }
-        // Behind the delimiter: CR LF, or the closing "--".
-        int c1 = r.get();
-        int c2 = c1 < 0 ? -1 : r.get();
-        if (c1 >= 0 && c2 >= 0 && !(c1 == '\r' && c2 == '\n') && c1 == '-') {
-            char back[2] = {static_cast<char>(c1), static_cast<char>(c2)};
-            r.unget(back, 2);
-        }
+        skip_line_end(r);
         if (!wanted) continue;
 
         cgiFormEntry *e = static_cast<cgiFormEntry *>(calloc(1, sizeof(cgiFormEntry)));
