@@ -205,6 +205,9 @@ int cgiDealUpload()
 {
     char route[128];
     if (!copy_route(route, sizeof route)) return 0;
+    // Without a handler nobody would ever remove a moved upload: leave the
+    // temporary file to the end of the request.
+    if (!FindWebRes(route)) return 0;
     const bool streamed = is_streamed_upload(route);
 
     char client_name[128] = "";
@@ -257,13 +260,22 @@ int cgiDealUpload()
 int cgi_main()
 {
     cgi_read_environment();
+    return cgi_handle_request();
+}
+
+int cgi_handle_request()
+{
     if (strcasecmp(cgiRequestMethod, "post") == 0) {
         if (strcasecmp(cgiContentType, "application/x-www-form-urlencoded") == 0 ||
             strcasecmp(cgiContentType, "application/json") == 0) {
             cgiDealPost();
         } else if (strcasecmp(cgiContentType, "multipart/form-data") == 0) {
             if (strcmp(cgiPathInfo, "/1010") != 0) {
-                if (cgiParseFormInput() != cgiParseSuccess) return -1;
+                if (cgiParseFormInput() != cgiParseSuccess) {
+                    // Parts taken before the failure still own temporary files.
+                    cgiFreeResources();
+                    return -1;
+                }
             }
             cgiDealUpload();
         }

@@ -41,6 +41,10 @@ int cgiDealUpload();
 // The whole entry, called by main(): environment, method choice, intake,
 // freeing of the form list. Returns main's status.
 int cgi_main();
+// cgi_main() without reading the environment: the CGI variables, cgiIn and
+// cgiOut are taken as they stand (in-process drivers such as the fuzz targets
+// fill them first, e.g. with cgi_read_environment()).
+int cgi_handle_request();
 
 // ---- Form entries -------------------------------------------------------------
 struct cgiFormEntry {

@@ -18,4 +18,9 @@ export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest --output-on-failure -j"$jobs")
 
+if [ "${NVRWEB_SKIP_FUZZ:-}" != 1 ]; then
+    echo "== fuzz targets (skip with NVRWEB_SKIP_FUZZ=1)"
+    scripts/fuzz.sh
+fi
+
 echo "== all tests passed"
