@@ -122,9 +122,9 @@ std::vector<std::string> escape_probe_paths(const std::string &base, const std::
 {
     const std::string n = kEscapeName;
     std::vector<std::string> out = {"/" + n, "/tmp/" + n, "/etc/" + n, base + "/" + n};
-    // Every directory of the root one or two levels up from where a handler
-    // may start.
-    for (const char *d : {"", "/tmp", "/mnt", "/mnt/nand", "/mnt/nand/app", "/var", "/var/run",
+    // Directories of the root that a handler's path may climb into (its
+    // /tmp takes uploads under their own base names, so it is not one).
+    for (const char *d : {"", "/mnt", "/mnt/nand", "/mnt/nand/app", "/var", "/var/run",
                           "/opt", "/opt/app", "/opt/app/www", "/etc"})
         out.push_back(root + d + "/" + n);
     return out;
