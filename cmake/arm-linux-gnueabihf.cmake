@@ -32,5 +32,9 @@ list(APPEND CMAKE_IGNORE_PATH /usr/lib/x86_64-linux-gnu /lib/x86_64-linux-gnu
 set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/arm-linux-gnueabihf/pkgconfig:/usr/share/pkgconfig)
 set(ENV{PKG_CONFIG_PATH} "")
 
-# Programs built here run on this machine through user-mode emulation.
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /usr/arm-linux-gnueabihf)
+# Programs built here run on this machine through user-mode emulation, with
+# the armhf multiarch run time (loader, C library, libstdc++ and the libraries
+# above) as one consistent set. The cross compiler's own copy under
+# /usr/arm-linux-gnueabihf (-L /usr/arm-linux-gnueabihf) pairs its loader with
+# the multiarch C library of another release, and thread creation crashes.
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /)

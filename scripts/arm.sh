@@ -13,6 +13,8 @@
 #   NVRWEB_NATIVE_DIR   native build directory holding the test binary (default build)
 #   NVRWEB_ARM_FILTER   gtest filter of the suites to run (default below)
 #   NVRWEB_ARM_JOBS     test processes run side by side (default: number of cores)
+#   NVRWEB_ARM_WRAPPER  emulator command (default "qemu-arm -L /": the armhf
+#                       multiarch run time; see cmake/arm-linux-gnueabihf.cmake)
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -20,8 +22,7 @@ arm_dir=${NVRWEB_ARM_DIR:-build-arm}
 native_dir=${NVRWEB_NATIVE_DIR:-build}
 filter=${NVRWEB_ARM_FILTER:-"Frontend*:Ipc*:Sim*:Settings*"}
 jobs=${NVRWEB_ARM_JOBS:-$(nproc 2>/dev/null || echo 2)}
-sysroot=/usr/arm-linux-gnueabihf
-wrapper="qemu-arm -L $sysroot"
+wrapper=${NVRWEB_ARM_WRAPPER:-"qemu-arm -L /"}
 # Programs the harness may run; the tools exist once their sources do.
 programs="nvrweb.cgi nvrweb-echo.cgi nvrweb-sim nvrweb-settings"
 
@@ -44,6 +45,34 @@ check_records() {
             exit 1
         }
     done
+}
+
+# The emulator runs a threaded ARM program on the armhf libraries (the daemon
+# client and the simulator use threads).
+check_runtime() {
+    probe=$arm_dir/runtime-probe
+    cat >"$probe.cpp" <<'EOF_PROBE'
+#include <json-c/json.h>
+#include <sqlite3.h>
+#include <cstdio>
+#include <thread>
+int main()
+{
+    int n = 0;
+    std::thread t([&n] { n = json_object_get_int(json_object_new_int(sqlite3_libversion_number() > 0)); });
+    t.join();
+    std::puts(n == 1 ? "ok" : "bad");
+    return n == 1 ? 0 : 1;
+}
+EOF_PROBE
+    # shellcheck disable=SC2046
+    arm-linux-gnueabihf-g++ -std=c++17 -pthread -o "$probe" "$probe.cpp" $(
+        PKG_CONFIG_LIBDIR=/usr/lib/arm-linux-gnueabihf/pkgconfig pkg-config --cflags --libs json-c sqlite3)
+    out=$($wrapper "$probe" 2>&1) || true
+    if [ "$out" != ok ]; then
+        echo "arm.sh: $wrapper cannot run a threaded ARM program: $out" >&2
+        exit 1
+    fi
 }
 
 # Each ARM program must load under the emulator with every library it needs.
@@ -75,6 +104,7 @@ run_tests() {
     fi
     cmake --build "$native_dir" -j"$jobs" --target nvrweb_tests >/dev/null
     tests=$native_dir/tests/nvrweb_tests
+    check_runtime
     check_programs
 
     total=$("$tests" --gtest_list_tests --gtest_filter="$filter" | grep -c '^  ') || true
