@@ -24,6 +24,9 @@ done
 
 if [ "$(id -u)" != 0 ]; then
     echo "missing Debian packages:$missing" >&2
+    case "$missing" in
+    *:armhf*) echo "add the armhf architecture first: sudo dpkg --add-architecture armhf && sudo apt-get update" >&2 ;;
+    esac
     echo "install them with: sudo apt-get install$missing" >&2
     exit 1
 fi
