@@ -15,8 +15,11 @@ set(CMAKE_STRIP arm-linux-gnueabihf-strip CACHE FILEPATH "")
 # 64-bit file offsets and inode numbers: files over 2 GiB, and stat/readdir
 # without EOVERFLOW on file systems with large inode numbers (also under the
 # emulator on the build machine). time_t stays the C library's.
-set(CMAKE_C_FLAGS_INIT "-D_FILE_OFFSET_BITS=64")
-set(CMAKE_CXX_FLAGS_INIT "-D_FILE_OFFSET_BITS=64")
+# A format that does not match its argument is an error here: long is 4 bytes
+# and int64_t is long long on this target, so "%ld" with an int64_t that
+# passes on x86-64 reads the wrong bytes on the device.
+set(CMAKE_C_FLAGS_INIT "-D_FILE_OFFSET_BITS=64 -Werror=format")
+set(CMAKE_CXX_FLAGS_INIT "-D_FILE_OFFSET_BITS=64 -Werror=format")
 
 # Libraries and headers: the cross compiler's own sysroot and the armhf
 # multiarch directories; never the build machine's x86-64 ones.
