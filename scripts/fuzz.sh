@@ -22,6 +22,10 @@ cmake --build "$build" -j2 >/dev/null
 keys=$(grep -rhoE '\{[[:space:]]*"[A-Za-z0-9_.-]{1,64}"[[:space:]]*,[[:space:]]*JK_|json_object_object_get(_ex)?[[:space:]]*\([^,;()]+,[[:space:]]*"[A-Za-z0-9_.-]{1,64}"' \
     modules common 2>/dev/null | sed -E 's/.*"([^"]+)".*/\1/' | sort -u)
 
+# Seeds from the tests' requests, beside the ones kept in fuzz/corpus/.
+rm -rf "$build/seeds"
+python3 fuzz/make_seeds.py "$build/seeds" >/dev/null
+
 targets=${*:-$(cd "$build/fuzz" && ls fuzz_* 2>/dev/null | grep -v '\.a$' || true)}
 [ -n "$targets" ] || { echo "fuzz.sh: no targets built" >&2; exit 1; }
 mkdir -p "$build/findings" "$build/corpus"
@@ -33,7 +37,9 @@ for t in $targets; do
     short=${t#fuzz_}
     corpus="$build/corpus/$t"
     mkdir -p "$corpus"
-    [ -d "fuzz/corpus/$short" ] && cp -n fuzz/corpus/"$short"/* "$corpus"/ 2>/dev/null || true
+    for seeds in "fuzz/corpus/$short" "$build/seeds/$short"; do
+        [ -d "$seeds" ] && cp -n "$seeds"/* "$corpus"/ 2>/dev/null || true
+    done
     dict="$build/$t.dict"
     cat fuzz/dict/common.dict > "$dict"
     [ -f "fuzz/dict/$short.dict" ] && cat "fuzz/dict/$short.dict" >> "$dict"
