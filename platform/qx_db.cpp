@@ -315,29 +315,29 @@ int QxDbTxn::param_get(const char *key, std::string *value)
     return 1;
 }
 
-int QxDbTxn::param_put(const char *key, const char *value)
+// Stores one parameter with the given conflict rule; the number of rows
+// changed (0 or 1), or -1.
+int QxDbTxn::param_write(const char *verb, const char *key, const char *value)
 {
     if (!key || !value) return -1;
     if (ensure_table(kParamsTable) < 0) return -1;
-    Stmt s(conn_, "INSERT OR REPLACE INTO params (key, value) VALUES (?1, ?2)");
-    if (!s) return fail(sqlite3_errcode(conn_->db));
-    sqlite3_bind_text(s.get(), 1, key, -1, SQLITE_STATIC);
-    sqlite3_bind_text(s.get(), 2, value, -1, SQLITE_STATIC);
-    int rc = s.step();
-    return rc == SQLITE_DONE ? 0 : fail(rc);
-}
-
-int QxDbTxn::param_add_missing(const char *key, const char *value)
-{
-    if (!key || !value) return -1;
-    if (ensure_table(kParamsTable) < 0) return -1;
-    Stmt s(conn_, "INSERT OR IGNORE INTO params (key, value) VALUES (?1, ?2)");
+    Stmt s(conn_, std::string(verb) + " INTO params (key, value) VALUES (?1, ?2)");
     if (!s) return fail(sqlite3_errcode(conn_->db));
     sqlite3_bind_text(s.get(), 1, key, -1, SQLITE_STATIC);
     sqlite3_bind_text(s.get(), 2, value, -1, SQLITE_STATIC);
     int rc = s.step();
     if (rc != SQLITE_DONE) return fail(rc);
     return sqlite3_changes(conn_->db) > 0 ? 1 : 0;
+}
+
+int QxDbTxn::param_put(const char *key, const char *value)
+{
+    return param_write("INSERT OR REPLACE", key, value) < 0 ? -1 : 0;
+}
+
+int QxDbTxn::param_add_missing(const char *key, const char *value)
+{
+    return param_write("INSERT OR IGNORE", key, value);
 }
 
 int QxDbTxn::param_scan(const std::function<void(const char *, const char *)> &fn)

@@ -70,6 +70,7 @@ private:
     QxDbTxn(QxDbConn *conn, bool write) : conn_(conn), write_(write) {}
     bool table_exists(const char *table);
     int ensure_table(const char *table);
+    int param_write(const char *verb, const char *key, const char *value);
     int fail(int rc);
     QxDbConn *conn_;
     bool write_;
