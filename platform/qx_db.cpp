@@ -204,6 +204,7 @@ int QxDbTxn::ensure_table(const char *table)
         g_last_error = "write in a read transaction";
         return -1;
     }
+    if (ensured_ == table) return 0;
     std::string sql = strcmp(table, kParamsTable) == 0
                           ? "CREATE TABLE IF NOT EXISTS params (key TEXT PRIMARY KEY, value TEXT NOT NULL)"
                           : "CREATE TABLE IF NOT EXISTS " + quoted(table) +
@@ -213,6 +214,7 @@ int QxDbTxn::ensure_table(const char *table)
         set_error(conn_->db, "create table");
         return fail(rc);
     }
+    ensured_ = table;
     return 0;
 }
 

@@ -75,6 +75,7 @@ private:
     QxDbConn *conn_;
     bool write_;
     bool busy_ = false;
+    std::string ensured_; // last table made sure of in this transaction
 };
 
 enum { QXDB_READ = 0, QXDB_WRITE = 1 };
