@@ -57,6 +57,8 @@ TEST(IpcCgi, SetterAnswersThenSendsOperationLog)
     std::map<std::string, std::string> env = {{"HTTP_COOKIE", "lang=en; userName=admin; sid=42"}};
     ProcResult r = echo_cgi(root, "/0004", "204 909 3", env);
     EXPECT_EQ("Content-type: text/plain\r\n\r\nOK", r.out);
+    // Order holds within a process only: wait before the next one.
+    ASSERT_TRUE(daemon.wait_requests(1));
     r = echo_cgi(root, "/0004", "206 904 1 9223372036854775809", env);
     EXPECT_EQ("Content-type: text/plain\r\n\r\nOK", r.out);
 

@@ -19,6 +19,7 @@ int32_t FakeRequest::int_at(size_t offset) const
 
 FakeScript &FakeScript::add(Step s)
 {
+    std::lock_guard<std::mutex> lock(*mu_);
     steps_.push_back(std::move(s));
     return *this;
 }
@@ -72,6 +73,7 @@ FakeScript &FakeScript::hang_up(int delay_ms) { return add({HANG_UP, delay_ms, 0
 
 FakeScript &FakeScript::silent()
 {
+    std::lock_guard<std::mutex> lock(*mu_);
     steps_.clear();
     return *this;
 }
@@ -93,6 +95,7 @@ FakeScript &FakeDaemon::on(int code)
 {
     std::lock_guard<std::mutex> lock(mu_);
     FakeScript &s = scripts_[code];
+    s.mu_ = &mu_;
     s.steps_.clear();
     return s;
 }

@@ -93,6 +93,7 @@ private:
         std::string bytes;
     };
     FakeScript &add(Step s);
+    std::mutex *mu_ = nullptr; // the daemon's: scripts may change while it serves
     std::vector<Step> steps_;
 };
 
