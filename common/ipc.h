@@ -12,7 +12,9 @@
 // A callback that has handled the reply writes the HTTP reply first and then
 // sets g_callback_done (1 = handled, 2 = the daemon reported an error, or the
 // daemon's own non-zero status where a module documents that). A callback
-// that sets nothing lets the request run into its time-out.
+// that sets nothing lets the request run into its time-out. A callback may
+// send fire-and-forget requests (cgi_notify_ipc, cgi_send_oplog) but must
+// never wait for a reply itself: replies are delivered by its own thread.
 //
 // Typical handler shapes:
 //   waiting:  if (!cgi_request_ipc(on_x_callback, 3201, rec, REPLY_JSON)) return 0;

@@ -46,7 +46,7 @@ class MessageLog {
 public:
     bool open(const std::string &path)
     {
-        file_ = fopen(path.c_str(), "ae");
+        file_ = fopen(path.c_str(), "we"); // a fresh log per run
         return file_ != nullptr;
     }
     ~MessageLog()
