@@ -1,16 +1,15 @@
 // A daemon stand-in for hostile tests: listens on the daemon socket of a
 // device root and answers every request with whatever its responder returns
 // (nothing, empty or garbage payloads, several replies, broken frames).
-// Serves any number of clients at once, each on its own thread.
+// Serves any number of clients at once (QxServer, one thread per client).
 #pragma once
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <set>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "platform/qx_server.h"
 
 struct DaemonReply {
     std::string payload;
@@ -23,33 +22,19 @@ class GarbageDaemon {
 public:
     // `socket_path`: host path of the socket (e.g. root + "/var/run/qxsocket").
     GarbageDaemon(const std::string &socket_path, DaemonResponder responder);
-    ~GarbageDaemon();
+    ~GarbageDaemon() { server_.stop(); }
     GarbageDaemon(const GarbageDaemon &) = delete;
     GarbageDaemon &operator=(const GarbageDaemon &) = delete;
 
-    bool listening() const { return listen_fd_ >= 0; }
+    bool listening() const { return listening_; }
     // Number of requests received so far.
     long requests() const { return requests_.load(); }
-    // Replaces the responder (takes effect for the next request).
-    void set_responder(DaemonResponder responder);
-
-    // The 24-byte frame header of the wire format.
-    static std::string frame(int kind, unsigned seq, int code, const std::string &payload);
 
 private:
-    void accept_loop();
-    void serve(int fd);
-
-    std::string path_;
-    int listen_fd_ = -1;
-    int wake_[2] = {-1, -1};
-    std::atomic<bool> stop_{false};
-    std::atomic<long> requests_{0};
-    std::mutex mu_;
     DaemonResponder responder_;
-    std::condition_variable idle_;
-    std::thread acceptor_;
-    std::set<int> client_fds_; // open connections; each has a detached thread
+    std::atomic<long> requests_{0};
+    bool listening_ = false;
+    QxServer server_; // last: stopped before the members above go
 };
 
 // A responder that cycles through hostile answers: no reply, empty payload,
