@@ -15,7 +15,7 @@ seconds=${NVRWEB_FUZZ_SECONDS:-25}
 build=build-fuzz
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DNVRWEB_FUZZ=ON -DNVRWEB_TESTS=OFF >/dev/null
+    -DNVRWEB_FUZZ=ON -DNVRWEB_TESTS=OFF -DNVRWEB_STATIC_DEPS=OFF >/dev/null
 cmake --build "$build" -j2 >/dev/null
 
 # The JSON keys the handlers read, from their policy tables and lookups.
