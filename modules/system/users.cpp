@@ -1,0 +1,411 @@
+// User accounts: list, add, change and delete (/6070 to /6073), the OEM
+// account list (/6074), the PoE camera password requests (/6075, /6076), the
+// accounts-changed notice (/6077) and the permission flag reset (/1024).
+#include <cstdio>
+#include <cstring>
+
+#include "common/ipc.h"
+#include "common/records/oem_user.h"
+#include "common/records/user.h"
+#include "common/settings.h"
+#include "common/web_utils.h"
+#include "modules/system/accounts.h"
+#include "modules/system/system_ipc.h"
+
+const UserFlag kUserLocalFlags[kUserFlagCount] = {
+    {"localLiveView", &UserRecord::localLiveView},
+    {"localPlayback", &UserRecord::localPlayback},
+    {"localRetrieve", &UserRecord::localRetrieve},
+    {"localSmartAnalysis", &UserRecord::localSmartAnalysis},
+    {"localEvent", &UserRecord::localEvent},
+    {"localCamera", &UserRecord::localCamera},
+    {"localStorage", &UserRecord::localStorage},
+    {"localSettings", &UserRecord::localSettings},
+    {"localStatus", &UserRecord::localStatus},
+    {"localShutdown", &UserRecord::localShutdown},
+};
+const UserFlag kUserRemoteFlags[kUserFlagCount] = {
+    {"remoteLiveView", &UserRecord::remoteLiveView},
+    {"remotePlayback", &UserRecord::remotePlayback},
+    {"remoteRetrieve", &UserRecord::remoteRetrieve},
+    {"remoteSmartAnalysis", &UserRecord::remoteSmartAnalysis},
+    {"remoteEvent", &UserRecord::remoteEvent},
+    {"remoteCamera", &UserRecord::remoteCamera},
+    {"remoteStorage", &UserRecord::remoteStorage},
+    {"remoteSettings", &UserRecord::remoteSettings},
+    {"remoteStatus", &UserRecord::remoteStatus},
+    {"remoteShutdown", &UserRecord::remoteShutdown},
+};
+
+namespace {
+
+enum {
+    IPC_USERS_CHANGED = 3505,
+    IPC_POE_CAMERA_PWD = 3265,
+    IPC_POE_CAMERA_PWD_NOTIFY = 3267,
+};
+enum { OPLOG_USER_CHANGE = 204, OPLOG_PARAM_USER_ADD = 921, OPLOG_PARAM_USER_DEL = 922 };
+enum { kDigestMax = 32, kChannelTextMax = 64, kMaskBits = 32 };
+
+// A channel string of the record and the mask derived from it.
+struct ChannelText {
+    const char *key;
+    char (UserRecord::*text)[sizeof(UserRecord::localliveview)];
+    int mask;
+};
+const ChannelText kChannelTexts[4] = {
+    {"localliveview", &UserRecord::localliveview, 0},
+    {"localplayback", &UserRecord::localplayback, 1},
+    {"remoteliveview", &UserRecord::remoteliveview, 2},
+    {"remoteplayback", &UserRecord::remoteplayback, 3},
+};
+
+// Keys read by the add and change handlers, in this order: the fixed keys,
+// then the twenty flags, then the four channel strings.
+const JsonPolicy kUserPolicy[] = {
+    {"id", JK_INT},
+    {"name", JK_STRING},
+    {"password", JK_STRING},
+    {"type", JK_INT},
+    {"permission", JK_INT},
+    {"remotePermission", JK_INT},
+    {"localLiveView", JK_INT},
+    {"localPlayback", JK_INT},
+    {"localRetrieve", JK_INT},
+    {"localSmartAnalysis", JK_INT},
+    {"localEvent", JK_INT},
+    {"localCamera", JK_INT},
+    {"localStorage", JK_INT},
+    {"localSettings", JK_INT},
+    {"localStatus", JK_INT},
+    {"localShutdown", JK_INT},
+    {"remoteLiveView", JK_INT},
+    {"remotePlayback", JK_INT},
+    {"remoteRetrieve", JK_INT},
+    {"remoteSmartAnalysis", JK_INT},
+    {"remoteEvent", JK_INT},
+    {"remoteCamera", JK_INT},
+    {"remoteStorage", JK_INT},
+    {"remoteSettings", JK_INT},
+    {"remoteStatus", JK_INT},
+    {"remoteShutdown", JK_INT},
+    {"localliveview", JK_STRING},
+    {"localplayback", JK_STRING},
+    {"remoteliveview", JK_STRING},
+    {"remoteplayback", JK_STRING},
+};
+enum {
+    UK_ID,
+    UK_NAME,
+    UK_PASSWORD,
+    UK_TYPE,
+    UK_PERMISSION,
+    UK_REMOTE_PERMISSION,
+    UK_LOCAL_FLAGS,
+    UK_REMOTE_FLAGS = UK_LOCAL_FLAGS + kUserFlagCount,
+    UK_CHANNELS = UK_REMOTE_FLAGS + kUserFlagCount,
+    UK_COUNT = UK_CHANNELS + 4,
+};
+static_assert(UK_COUNT == sizeof(kUserPolicy) / sizeof(kUserPolicy[0]), "policy and slots agree");
+
+bool valid_level(json_object *v) { return v && jv_int(v) >= 0 && jv_int(v) <= USER_LEVEL_MAX; }
+bool valid_permission(json_object *v) { return v && jv_int(v) >= -1; }
+bool valid_slot(json_object *v) { return v && jv_int(v) >= 0 && jv_int(v) < USER_SLOTS; }
+
+// Bit i is set when character i of the text is '1'; only the first 32
+// characters count.
+uint32_t channel_mask(const char *text, size_t size)
+{
+    uint32_t mask = 0;
+    for (size_t i = 0; i < size && i < kMaskBits && text[i]; i++)
+        if (text[i] == '1') mask |= 1u << i;
+    return mask;
+}
+
+// Copies the flags and channel strings the request holds into the record;
+// the mask of every channel string given is derived anew.
+void apply_user_fields(json_object *const *tb, UserRecord *user)
+{
+    for (int i = 0; i < kUserFlagCount; i++) {
+        if (tb[UK_LOCAL_FLAGS + i]) user->*kUserLocalFlags[i].field = jv_int(tb[UK_LOCAL_FLAGS + i]);
+        if (tb[UK_REMOTE_FLAGS + i]) user->*kUserRemoteFlags[i].field = jv_int(tb[UK_REMOTE_FLAGS + i]);
+    }
+    for (int i = 0; i < 4; i++) {
+        const ChannelText &c = kChannelTexts[i];
+        char *text = user->*c.text;
+        if (!jv_copy(tb[UK_CHANNELS + i], text, kChannelTextMax + 1)) continue;
+        user->chn_mask[c.mask] = channel_mask(text, sizeof(UserRecord::localliveview));
+    }
+}
+
+void set_digest(json_object *v, UserRecord *user)
+{
+    jv_copy(v, user->password, kDigestMax + 1);
+}
+
+void add_int(json_object *obj, const char *key, int value)
+{
+    json_object_object_add(obj, key, json_object_new_int(value));
+}
+
+// Adds a text field of a stored record, which may lack its zero.
+template <size_t N> void add_field(json_object *obj, const char *key, const char (&field)[N])
+{
+    char text[N + 1];
+    copy_field(text, sizeof text, field, N);
+    json_object_object_add(obj, key, json_object_new_string(text));
+}
+
+json_object *user_list_entry(const UserRecord &u)
+{
+    json_object *obj = json_object_new_object();
+    add_int(obj, "id", u.id);
+    add_int(obj, "enable", u.enable);
+    add_field(obj, "name", u.name);
+    add_field(obj, "password", u.password);
+    add_int(obj, "type", u.type);
+    add_int(obj, "permission", u.permission);
+    for (const UserFlag &f : kUserLocalFlags) add_int(obj, f.key, u.*f.field);
+    add_field(obj, "localliveview", u.localliveview);
+    add_field(obj, "localplayback", u.localplayback);
+    add_int(obj, "remotePermission", u.remotePermission);
+    for (const UserFlag &f : kUserRemoteFlags) add_int(obj, f.key, u.*f.field);
+    add_field(obj, "remoteliveview", u.remoteliveview);
+    add_field(obj, "remoteplayback", u.remoteplayback);
+    return obj;
+}
+
+} // namespace
+
+void user_name_key(const char *name, char *out, size_t size)
+{
+    size_t limit = size < USER_NAME_SIGNIFICANT + 1 ? size : USER_NAME_SIGNIFICANT + 1;
+    copy_text(out, limit, name);
+}
+
+int find_user_by_name(const char *name, UserRecord *user)
+{
+    char key[USER_NAME_SIGNIFICANT + 1];
+    user_name_key(name, key, sizeof key);
+    memset(user, 0, sizeof *user);
+    user->id = -1;
+    if (key[0] == '\0') return -1;
+    read_user_by_name(QXDB_PATH, user, key);
+    if (user->id < 0 || user->id >= USER_SLOTS || user->enable == 0 || user->name[0] == '\0')
+        return -1;
+    return 0;
+}
+
+int on_get_user_list(char *)
+{
+    static UserRecord users[USER_SLOTS];
+    int count = 0;
+    memset(users, 0, sizeof users);
+    read_users(QXDB_PATH, users, &count);
+    if (count < 0) count = 0;
+    if (count > USER_SLOTS) count = USER_SLOTS;
+
+    json_object *list = json_object_new_array();
+    for (int i = 0; i < count; i++)
+        if (users[i].enable != 0) json_object_array_add(list, user_list_entry(users[i]));
+    cgi_writeback_json(REPLY_JSON, list);
+    json_object_put(list);
+    return 0;
+}
+
+int on_add_new_user(char *request)
+{
+    if (!request) return 0;
+    if (read_user_count(QXDB_PATH) >= USER_SLOTS) {
+        cgi_writeback_webserver(REPLY_TEXT, "FAILED_FULL");
+        return 0;
+    }
+
+    // parse
+    JsonDoc doc(request);
+    json_object *tb[UK_COUNT];
+    if (!doc || JSON_PARSE(doc.get(), kUserPolicy, tb) < 0) return 0;
+
+    // validate
+    if (!valid_level(tb[UK_TYPE]) || !valid_permission(tb[UK_PERMISSION]) ||
+        !valid_permission(tb[UK_REMOTE_PERMISSION]))
+        return 0;
+    char name[USER_NAME_SIGNIFICANT + 1];
+    user_name_key(jv_str(tb[UK_NAME]), name, sizeof name);
+    if (name[0] == '\0') return 0;
+    UserRecord user;
+    if (find_user_by_name(name, &user) == 0) {
+        cgi_writeback_webserver(REPLY_TEXT, "SAMEUSER");
+        return 0;
+    }
+
+    // act
+    memset(&user, 0, sizeof user);
+    user.enable = 1;
+    jv_copy(tb[UK_NAME], user.name, sizeof user.name);
+    set_digest(tb[UK_PASSWORD], &user);
+    user.type = jv_int(tb[UK_TYPE]);
+    user.permission = jv_int(tb[UK_PERMISSION]);
+    user.remotePermission = jv_int(tb[UK_REMOTE_PERMISSION]);
+    apply_user_fields(tb, &user);
+    COPY_TEXT(user.init_text, "0");
+    if (add_user(QXDB_PATH, &user) < 0) {
+        cgi_log("OnSystem", __LINE__, "", "add user %s: not stored", name);
+        cgi_error_to_webserver(REPLY_TEXT);
+        return 0;
+    }
+
+    // reply, then the notices
+    char text[16];
+    snprintf(text, sizeof text, "id=%d", user.id);
+    cgi_writeback_webserver(REPLY_TEXT, text);
+    system_notify_ipc(IPC_USERS_CHANGED, 0, nullptr);
+    cgi_send_oplog(OPLOG_USER_CHANGE, OPLOG_PARAM_USER_ADD);
+    return 0;
+}
+
+int on_set_user_info(char *request)
+{
+    // parse
+    JsonDoc doc(request);
+    json_object *tb[UK_COUNT];
+    if (!doc || JSON_PARSE(doc.get(), kUserPolicy, tb) < 0) return 0;
+
+    // validate: an account in use, a level, a free name
+    if (!valid_slot(tb[UK_ID]) || !valid_level(tb[UK_TYPE])) return 0;
+    int32_t id = jv_int(tb[UK_ID]);
+    UserRecord user;
+    memset(&user, 0, sizeof user);
+    if (read_user(QXDB_PATH, &user, id) != 0 || user.enable == 0) return 0;
+    char name[USER_NAME_SIGNIFICANT + 1] = "";
+    if (tb[UK_NAME]) {
+        user_name_key(jv_str(tb[UK_NAME]), name, sizeof name);
+        if (name[0] == '\0') return 0;
+        UserRecord other;
+        if (find_user_by_name(name, &other) == 0 && other.id != id) {
+            cgi_writeback_webserver(REPLY_TEXT, "SAMEUSER");
+            return 0;
+        }
+    }
+
+    // act: only the slot named by "id"
+    user.id = id;
+    user.enable = 1;
+    if (name[0]) {
+        memset(user.name, 0, sizeof user.name);
+        COPY_TEXT(user.name, name);
+    }
+    if (tb[UK_PASSWORD]) {
+        memset(user.password, 0, sizeof user.password);
+        set_digest(tb[UK_PASSWORD], &user);
+    }
+    user.type = jv_int(tb[UK_TYPE]);
+    apply_user_fields(tb, &user);
+    if (write_user(QXDB_PATH, &user) != 0) {
+        cgi_log("OnSystem", __LINE__, "", "change user %d: not stored", id);
+        cgi_error_to_webserver(REPLY_TEXT);
+        return 0;
+    }
+
+    // reply, then the notice
+    cgi_writeback_webserver(REPLY_TEXT, "OK");
+    system_notify_ipc(IPC_USERS_CHANGED, sizeof id, &id);
+    return 0;
+}
+
+int on_del_user_info(char *request)
+{
+    // parse
+    JsonDoc doc(request);
+    json_object *tb[UK_COUNT];
+    if (!doc || JSON_PARSE(doc.get(), kUserPolicy, tb) < 0) return 0;
+
+    // validate
+    if (!valid_slot(tb[UK_ID]) || !valid_level(tb[UK_TYPE])) return 0;
+    int32_t id = jv_int(tb[UK_ID]);
+
+    // act: the slot becomes empty
+    UserRecord user;
+    memset(&user, 0, sizeof user);
+    user.id = id;
+    if (write_user(QXDB_PATH, &user) != 0) {
+        cgi_log("OnSystem", __LINE__, "", "delete user %d: not stored", id);
+        cgi_error_to_webserver(REPLY_TEXT);
+        return 0;
+    }
+
+    // reply, then the notices
+    cgi_writeback_webserver(REPLY_TEXT, "OK");
+    system_notify_ipc(IPC_USERS_CHANGED, sizeof id, &id);
+    cgi_send_oplog(OPLOG_USER_CHANGE, OPLOG_PARAM_USER_DEL);
+    return 0;
+}
+
+int on_get_oem_user_list(char *)
+{
+    if (IsFileExisted(QXDB_OEM_PATH) != 0) return 0;
+    static OemUserRecord users[USER_SLOTS];
+    int count = 0;
+    memset(users, 0, sizeof users);
+    read_users_oem(QXDB_OEM_PATH, users, &count);
+    if (count < 0) count = 0;
+    if (count > USER_SLOTS) count = USER_SLOTS;
+
+    json_object *list = json_object_new_array();
+    for (int i = 0; i < count; i++) {
+        const OemUserRecord &u = users[i];
+        if (u.enable == 0) continue;
+        json_object *obj = json_object_new_object();
+        add_int(obj, "id", u.id);
+        add_int(obj, "enable", u.enable);
+        add_field(obj, "name", u.name);
+        add_field(obj, "password", u.password);
+        add_int(obj, "type", u.type);
+        add_int(obj, "permission", u.permission);
+        add_int(obj, "remotePermission", u.remotePermission);
+        json_object_array_add(list, obj);
+    }
+    cgi_writeback_json(REPLY_JSON, list);
+    json_object_put(list);
+    return 0;
+}
+
+int on_modify_poe_camera_pwd(char *)
+{
+    system_request_ipc(IPC_POE_CAMERA_PWD, 0, nullptr, REPLY_JSON);
+    return 0;
+}
+
+void on_modify_poe_camera_pwd_cb(size_t, const void *payload)
+{
+    int32_t status;
+    memcpy(&status, payload, sizeof status);
+    char text[16];
+    snprintf(text, sizeof text, "%d", status);
+    cgi_writeback_webserver(REPLY_TEXT, text);
+    g_callback_done = 1;
+}
+
+int on_poe_camera_pwd_notify(char *)
+{
+    cgi_writeback_webserver(REPLY_TEXT, "OK");
+    system_notify_ipc(IPC_POE_CAMERA_PWD_NOTIFY, 0, nullptr);
+    return 0;
+}
+
+int on_cgi_set_user_info(char *)
+{
+    cgi_writeback_webserver(REPLY_TEXT, "OK");
+    system_notify_ipc(IPC_USERS_CHANGED, 0, nullptr);
+    return 0;
+}
+
+int on_clear_permission_update(char *)
+{
+    if (set_param_int(QXDB_PATH, "permission_update", 0) != 0) {
+        cgi_error_to_webserver(REPLY_TEXT);
+        return 0;
+    }
+    cgi_writeback_webserver(REPLY_TEXT, "OK");
+    return 0;
+}
