@@ -2,6 +2,10 @@
 #pragma once
 #include <cstddef>
 
+#include <json-c/json.h>
+
+#include "common/web_utils.h"
+
 // ---- login.cpp ----------------------------------------------------------------------
 int on_user_login(char *request);            // /1000
 int on_user_login_from_mail(char *request);  // /1018
@@ -32,14 +36,19 @@ void on_modify_poe_camera_pwd_cb(size_t count, const void *payload);
 // ---- Shared account helpers (users.cpp) ---------------------------------------------
 #include "common/records/user.h"
 
-// A JSON key of the log-in reply and the user list and its record field.
-enum { kUserFlagCount = 10 };
-struct UserFlag {
-    const char *key;
-    int32_t UserRecord::*field;
-};
-extern const UserFlag kUserLocalFlags[kUserFlagCount];
-extern const UserFlag kUserRemoteFlags[kUserFlagCount];
+enum { kUserFlagCount = sizeof(kUserFlags) / sizeof(kUserFlags[0]) };
+// JSON building of the account replies. A text field of a stored record may
+// lack its zero: json_add_field reads at most the field.
+void json_add_int(json_object *obj, const char *key, int value);
+template <size_t N> void json_add_field(json_object *obj, const char *key, const char (&field)[N])
+{
+    char text[N + 1];
+    copy_field(text, sizeof text, field, N);
+    json_object_object_add(obj, key, json_object_new_string(text));
+}
+// Adds the ten flags of kUserFlags from `first` (0: local, 10: remote) as
+// integers under their keys.
+void add_user_flags(json_object *obj, const UserRecord &user, int first);
 
 // User names count to their first USER_NAME_SIGNIFICANT characters, alike when an
 // account is created, renamed and logged in: the key is the name cut there.

@@ -69,43 +69,25 @@ void read_device_facts(DeviceFacts *facts)
     get_param_value(QXDB_PATH, "model", facts->model, sizeof facts->model, "");
 }
 
-void add_int(json_object *obj, const char *key, int value)
-{
-    json_object_object_add(obj, key, json_object_new_int(value));
-}
-
-void add_text(json_object *obj, const char *key, const char *text)
-{
-    json_object_object_add(obj, key, json_object_new_string(text));
-}
-
-// Adds a text field of a stored record, which may lack its zero.
-template <size_t N> void add_field(json_object *obj, const char *key, const char (&field)[N])
-{
-    char text[N + 1];
-    copy_field(text, sizeof text, field, N);
-    add_text(obj, key, text);
-}
-
 json_object *login_reply(const UserRecord &user, const char *session_id, const DeviceFacts &facts)
 {
     json_object *obj = json_object_new_object();
-    add_int(obj, "type", user.type);
-    add_field(obj, "userName", user.name);
-    add_int(obj, "permission", user.permission);
-    for (const UserFlag &f : kUserLocalFlags) add_int(obj, f.key, user.*f.field);
-    add_field(obj, "localliveview", user.localliveview);
-    add_field(obj, "localplayback", user.localplayback);
-    add_int(obj, "remotePermisson", user.remotePermission);
-    for (const UserFlag &f : kUserRemoteFlags) add_int(obj, f.key, user.*f.field);
-    add_field(obj, "remoteliveview", user.remoteliveview);
-    add_field(obj, "remoteplayback", user.remoteplayback);
-    add_text(obj, "sessionId", session_id);
-    add_int(obj, "failoverMode", facts.failover_mode);
-    add_int(obj, "sameChannel", facts.same_channel);
-    add_text(obj, "hardwareVersion", facts.hardware_version);
-    add_text(obj, "softwareVersion", facts.software_version);
-    add_text(obj, "model", facts.model);
+    json_add_int(obj, "type", user.type);
+    json_add_field(obj, "userName", user.name);
+    json_add_int(obj, "permission", user.permission);
+    add_user_flags(obj, user, 0);
+    json_add_field(obj, "localliveview", user.localliveview);
+    json_add_field(obj, "localplayback", user.localplayback);
+    json_add_int(obj, "remotePermisson", user.remotePermission);
+    add_user_flags(obj, user, kUserFlagCount / 2);
+    json_add_field(obj, "remoteliveview", user.remoteliveview);
+    json_add_field(obj, "remoteplayback", user.remoteplayback);
+    json_object_object_add(obj, "sessionId", json_object_new_string(session_id));
+    json_add_int(obj, "failoverMode", facts.failover_mode);
+    json_add_int(obj, "sameChannel", facts.same_channel);
+    json_add_field(obj, "hardwareVersion", facts.hardware_version);
+    json_add_field(obj, "softwareVersion", facts.software_version);
+    json_add_field(obj, "model", facts.model);
     return obj;
 }
 

@@ -12,31 +12,6 @@
 #include "modules/system/accounts.h"
 #include "modules/system/system_ipc.h"
 
-const UserFlag kUserLocalFlags[kUserFlagCount] = {
-    {"localLiveView", &UserRecord::localLiveView},
-    {"localPlayback", &UserRecord::localPlayback},
-    {"localRetrieve", &UserRecord::localRetrieve},
-    {"localSmartAnalysis", &UserRecord::localSmartAnalysis},
-    {"localEvent", &UserRecord::localEvent},
-    {"localCamera", &UserRecord::localCamera},
-    {"localStorage", &UserRecord::localStorage},
-    {"localSettings", &UserRecord::localSettings},
-    {"localStatus", &UserRecord::localStatus},
-    {"localShutdown", &UserRecord::localShutdown},
-};
-const UserFlag kUserRemoteFlags[kUserFlagCount] = {
-    {"remoteLiveView", &UserRecord::remoteLiveView},
-    {"remotePlayback", &UserRecord::remotePlayback},
-    {"remoteRetrieve", &UserRecord::remoteRetrieve},
-    {"remoteSmartAnalysis", &UserRecord::remoteSmartAnalysis},
-    {"remoteEvent", &UserRecord::remoteEvent},
-    {"remoteCamera", &UserRecord::remoteCamera},
-    {"remoteStorage", &UserRecord::remoteStorage},
-    {"remoteSettings", &UserRecord::remoteSettings},
-    {"remoteStatus", &UserRecord::remoteStatus},
-    {"remoteShutdown", &UserRecord::remoteShutdown},
-};
-
 namespace {
 
 enum {
@@ -53,47 +28,15 @@ struct ChannelText {
     char (UserRecord::*text)[sizeof(UserRecord::localliveview)];
     int mask;
 };
-const ChannelText kChannelTexts[4] = {
+constexpr ChannelText kChannelTexts[4] = {
     {"localliveview", &UserRecord::localliveview, 0},
     {"localplayback", &UserRecord::localplayback, 1},
     {"remoteliveview", &UserRecord::remoteliveview, 2},
     {"remoteplayback", &UserRecord::remoteplayback, 3},
 };
 
-// Keys read by the add and change handlers, in this order: the fixed keys,
-// then the twenty flags, then the four channel strings.
-const JsonPolicy kUserPolicy[] = {
-    {"id", JK_INT},
-    {"name", JK_STRING},
-    {"password", JK_STRING},
-    {"type", JK_INT},
-    {"permission", JK_INT},
-    {"remotePermission", JK_INT},
-    {"localLiveView", JK_INT},
-    {"localPlayback", JK_INT},
-    {"localRetrieve", JK_INT},
-    {"localSmartAnalysis", JK_INT},
-    {"localEvent", JK_INT},
-    {"localCamera", JK_INT},
-    {"localStorage", JK_INT},
-    {"localSettings", JK_INT},
-    {"localStatus", JK_INT},
-    {"localShutdown", JK_INT},
-    {"remoteLiveView", JK_INT},
-    {"remotePlayback", JK_INT},
-    {"remoteRetrieve", JK_INT},
-    {"remoteSmartAnalysis", JK_INT},
-    {"remoteEvent", JK_INT},
-    {"remoteCamera", JK_INT},
-    {"remoteStorage", JK_INT},
-    {"remoteSettings", JK_INT},
-    {"remoteStatus", JK_INT},
-    {"remoteShutdown", JK_INT},
-    {"localliveview", JK_STRING},
-    {"localplayback", JK_STRING},
-    {"remoteliveview", JK_STRING},
-    {"remoteplayback", JK_STRING},
-};
+// Keys read by the add and change handlers: the fixed keys, the twenty
+// flags (kUserFlags order) and the four channel strings.
 enum {
     UK_ID,
     UK_NAME,
@@ -101,12 +44,26 @@ enum {
     UK_TYPE,
     UK_PERMISSION,
     UK_REMOTE_PERMISSION,
-    UK_LOCAL_FLAGS,
-    UK_REMOTE_FLAGS = UK_LOCAL_FLAGS + kUserFlagCount,
-    UK_CHANNELS = UK_REMOTE_FLAGS + kUserFlagCount,
+    UK_FLAGS,
+    UK_CHANNELS = UK_FLAGS + kUserFlagCount,
     UK_COUNT = UK_CHANNELS + 4,
 };
-static_assert(UK_COUNT == sizeof(kUserPolicy) / sizeof(kUserPolicy[0]), "policy and slots agree");
+struct UserPolicy {
+    JsonPolicy keys[UK_COUNT];
+};
+constexpr UserPolicy make_user_policy()
+{
+    UserPolicy p{{{"id", JK_INT},
+                  {"name", JK_STRING},
+                  {"password", JK_STRING},
+                  {"type", JK_INT},
+                  {"permission", JK_INT},
+                  {"remotePermission", JK_INT}}};
+    for (int i = 0; i < kUserFlagCount; i++) p.keys[UK_FLAGS + i] = {kUserFlags[i].key, JK_INT};
+    for (int i = 0; i < 4; i++) p.keys[UK_CHANNELS + i] = {kChannelTexts[i].key, JK_STRING};
+    return p;
+}
+constexpr UserPolicy kUserPolicy = make_user_policy();
 
 bool valid_level(json_object *v) { return v && jv_int(v) >= 0 && jv_int(v) <= USER_LEVEL_MAX; }
 bool valid_permission(json_object *v) { return v && jv_int(v) >= -1; }
@@ -126,10 +83,8 @@ uint32_t channel_mask(const char *text, size_t size)
 // the mask of every channel string given is derived anew.
 void apply_user_fields(json_object *const *tb, UserRecord *user)
 {
-    for (int i = 0; i < kUserFlagCount; i++) {
-        if (tb[UK_LOCAL_FLAGS + i]) user->*kUserLocalFlags[i].field = jv_int(tb[UK_LOCAL_FLAGS + i]);
-        if (tb[UK_REMOTE_FLAGS + i]) user->*kUserRemoteFlags[i].field = jv_int(tb[UK_REMOTE_FLAGS + i]);
-    }
+    for (int i = 0; i < kUserFlagCount; i++)
+        if (tb[UK_FLAGS + i]) user->*kUserFlags[i].field = jv_int(tb[UK_FLAGS + i]);
     for (int i = 0; i < 4; i++) {
         const ChannelText &c = kChannelTexts[i];
         char *text = user->*c.text;
@@ -143,39 +98,37 @@ void set_digest(json_object *v, UserRecord *user)
     jv_copy(v, user->password, kDigestMax + 1);
 }
 
-void add_int(json_object *obj, const char *key, int value)
-{
-    json_object_object_add(obj, key, json_object_new_int(value));
-}
-
-// Adds a text field of a stored record, which may lack its zero.
-template <size_t N> void add_field(json_object *obj, const char *key, const char (&field)[N])
-{
-    char text[N + 1];
-    copy_field(text, sizeof text, field, N);
-    json_object_object_add(obj, key, json_object_new_string(text));
-}
-
 json_object *user_list_entry(const UserRecord &u)
 {
     json_object *obj = json_object_new_object();
-    add_int(obj, "id", u.id);
-    add_int(obj, "enable", u.enable);
-    add_field(obj, "name", u.name);
-    add_field(obj, "password", u.password);
-    add_int(obj, "type", u.type);
-    add_int(obj, "permission", u.permission);
-    for (const UserFlag &f : kUserLocalFlags) add_int(obj, f.key, u.*f.field);
-    add_field(obj, "localliveview", u.localliveview);
-    add_field(obj, "localplayback", u.localplayback);
-    add_int(obj, "remotePermission", u.remotePermission);
-    for (const UserFlag &f : kUserRemoteFlags) add_int(obj, f.key, u.*f.field);
-    add_field(obj, "remoteliveview", u.remoteliveview);
-    add_field(obj, "remoteplayback", u.remoteplayback);
+    json_add_int(obj, "id", u.id);
+    json_add_int(obj, "enable", u.enable);
+    json_add_field(obj, "name", u.name);
+    json_add_field(obj, "password", u.password);
+    json_add_int(obj, "type", u.type);
+    json_add_int(obj, "permission", u.permission);
+    add_user_flags(obj, u, 0);
+    json_add_field(obj, "localliveview", u.localliveview);
+    json_add_field(obj, "localplayback", u.localplayback);
+    json_add_int(obj, "remotePermission", u.remotePermission);
+    add_user_flags(obj, u, kUserFlagCount / 2);
+    json_add_field(obj, "remoteliveview", u.remoteliveview);
+    json_add_field(obj, "remoteplayback", u.remoteplayback);
     return obj;
 }
 
 } // namespace
+
+void json_add_int(json_object *obj, const char *key, int value)
+{
+    json_object_object_add(obj, key, json_object_new_int(value));
+}
+
+void add_user_flags(json_object *obj, const UserRecord &user, int first)
+{
+    for (int i = first; i < first + kUserFlagCount / 2; i++)
+        json_add_int(obj, kUserFlags[i].key, user.*kUserFlags[i].field);
+}
 
 void user_name_key(const char *name, char *out, size_t size)
 {
@@ -224,7 +177,7 @@ int on_add_new_user(char *request)
     // parse
     JsonDoc doc(request);
     json_object *tb[UK_COUNT];
-    if (!doc || JSON_PARSE(doc.get(), kUserPolicy, tb) < 0) return 0;
+    if (!doc || JSON_PARSE(doc.get(), kUserPolicy.keys, tb) < 0) return 0;
 
     // validate
     if (!valid_level(tb[UK_TYPE]) || !valid_permission(tb[UK_PERMISSION]) ||
@@ -269,7 +222,7 @@ int on_set_user_info(char *request)
     // parse
     JsonDoc doc(request);
     json_object *tb[UK_COUNT];
-    if (!doc || JSON_PARSE(doc.get(), kUserPolicy, tb) < 0) return 0;
+    if (!doc || JSON_PARSE(doc.get(), kUserPolicy.keys, tb) < 0) return 0;
 
     // validate: an account in use, a level, a free name
     if (!valid_slot(tb[UK_ID]) || !valid_level(tb[UK_TYPE])) return 0;
@@ -318,7 +271,7 @@ int on_del_user_info(char *request)
     // parse
     JsonDoc doc(request);
     json_object *tb[UK_COUNT];
-    if (!doc || JSON_PARSE(doc.get(), kUserPolicy, tb) < 0) return 0;
+    if (!doc || JSON_PARSE(doc.get(), kUserPolicy.keys, tb) < 0) return 0;
 
     // validate
     if (!valid_slot(tb[UK_ID]) || !valid_level(tb[UK_TYPE])) return 0;
@@ -356,13 +309,13 @@ int on_get_oem_user_list(char *)
         const OemUserRecord &u = users[i];
         if (u.enable == 0) continue;
         json_object *obj = json_object_new_object();
-        add_int(obj, "id", u.id);
-        add_int(obj, "enable", u.enable);
-        add_field(obj, "name", u.name);
-        add_field(obj, "password", u.password);
-        add_int(obj, "type", u.type);
-        add_int(obj, "permission", u.permission);
-        add_int(obj, "remotePermission", u.remotePermission);
+        json_add_int(obj, "id", u.id);
+        json_add_int(obj, "enable", u.enable);
+        json_add_field(obj, "name", u.name);
+        json_add_field(obj, "password", u.password);
+        json_add_int(obj, "type", u.type);
+        json_add_int(obj, "permission", u.permission);
+        json_add_int(obj, "remotePermission", u.remotePermission);
         json_object_array_add(list, obj);
     }
     cgi_writeback_json(REPLY_JSON, list);
