@@ -40,9 +40,16 @@ protected:
         return traffic();
     }
 
+    ProcResult get(const std::string &route)
+    {
+        CgiRequest req;
+        req.route = route;
+        return run_cgi(root, req);
+    }
+
     json_object *user_list()
     {
-        ProcResult r = run_cgi(root, CgiRequest{"GET", "/6070"});
+        ProcResult r = get("/6070");
         EXPECT_NE(std::string::npos, r.headers().find("application/json"));
         return json_tokener_parse(r.body().c_str());
     }
@@ -229,6 +236,7 @@ TEST_F(UsersTest, DeleteEmptiesSlotAndFreesName)
     EXPECT_EQ("OK", post("/6073", "{\"id\":2,\"type\":0}").body());
     EXPECT_EQ("id=1", post("/6071", new_user("frank")).body());
 
+    ASSERT_TRUE(daemon.wait_requests(6)); // both deletes and the add, two each
     daemon.clear();
     for (const char *body : {"{\"id\":100,\"type\":1}", "{\"id\":-1,\"type\":1}",
                              "{\"id\":1,\"type\":4}", "{\"id\":1}", "{\"type\":1}", "nope"})
@@ -246,7 +254,7 @@ TEST_F(UsersTest, ListShowsSlotsInUseWithAllKeys)
     ASSERT_EQ(0, write_user(QXDB_PATH, &u));
     store_user(8, "hidden", MD5_SECRET, 2, /*enable=*/0);
 
-    ProcResult r = run_cgi(root, CgiRequest{"GET", "/6070"});
+    ProcResult r = get("/6070");
     std::string b = r.body();
     EXPECT_EQ(0u, b.find("[{\"id\":0,\"enable\":1,\"name\":\"admin\",\"password\":\"" MD5_ADMIN
                          "\",\"type\":0,\"permission\":0,\"localLiveView\":0,"));
@@ -267,7 +275,7 @@ TEST_F(UsersTest, ListShowsSlotsInUseWithAllKeys)
 
 TEST_F(UsersTest, OemListOnlyWithItsDatabase)
 {
-    EXPECT_EQ("", run_cgi(root, CgiRequest{"GET", "/6074"}).out);
+    EXPECT_EQ("", get("/6074").out);
 
     OemUserRecord oem[2];
     memset(oem, 0, sizeof oem);
@@ -281,7 +289,7 @@ TEST_F(UsersTest, OemListOnlyWithItsDatabase)
     ASSERT_EQ(0, mkdir(root.host("/mnt/nand2").c_str(), 0755));
     ASSERT_EQ(0, write_oem_users(QXDB_OEM_PATH, oem, 2));
 
-    ProcResult r = run_cgi(root, CgiRequest{"GET", "/6074"});
+    ProcResult r = get("/6074");
     EXPECT_EQ("[{\"id\":0,\"enable\":1,\"name\":\"oem\",\"password\":\"" MD5_ADMIN
               "\",\"type\":0,\"permission\":0,\"remotePermission\":3}]",
               r.body());
@@ -307,15 +315,21 @@ TEST_F(UsersTest, PoeCameraPasswordStatus)
     EXPECT_EQ("3267/0", traffic().back());
 }
 
-TEST_F(UsersTest, FireAndForgetRepliesWriteNothing)
+TEST_F(UsersTest, DispatcherAnswersOnlyTheAwaitedReply)
 {
-    // The daemon answers the notices with payloads; the dispatcher must not
-    // turn them into a second body, nor take another route's reply code.
-    daemon.on(kUsersChanged).reply_int(0).reply_as(8265, 0, std::string(4, '\0'));
-    daemon.on(3267).reply_int(1).reply_as(8504, 0, std::string(4, '\0'));
+    // Notices answered with payloads and with reply codes the module knows:
+    // one body only.
+    daemon.on(kUsersChanged).reply_int(0).reply_as(8265, 0, le32(0));
+    daemon.on(3267).reply_int(1).reply_as(8504, 0, le32(0));
     EXPECT_EQ("Content-type: text/plain\r\n\r\nOK", post("/6077", "").out);
     EXPECT_EQ("Content-type: text/plain\r\n\r\nOK", post("/6076", "").out);
     EXPECT_EQ("Content-type: text/plain\r\n\r\nOK", post("/6073", "{\"id\":9,\"type\":0}").out);
+
+    // While /6075 waits, a stray reply of the mailed-link log-in must not
+    // answer for it.
+    daemon.on(3265).reply_as(8504, 0, le32(0)).reply_int(5, 20);
+    ProcResult r = post("/6075", "", {{"NVRWEB_TIME_SCALE", "0.01"}});
+    EXPECT_EQ("Content-type: text/plain\r\n\r\n5", r.out);
 }
 
 TEST_F(UsersTest, ClearPermissionUpdate)
