@@ -46,9 +46,10 @@ template <size_t N> void json_add_field(json_object *obj, const char *key, const
     copy_field(text, sizeof text, field, N);
     json_object_object_add(obj, key, json_object_new_string(text));
 }
-// Adds the ten flags of kUserFlags from `first` (0: local, 10: remote) as
-// integers under their keys.
-void add_user_flags(json_object *obj, const UserRecord &user, int first);
+// Adds an account's rights in the order of the log-in reply and the user
+// list: "permission", the local flags and channel strings, the remote
+// permission under `remote_permission_key`, the remote flags and strings.
+void add_user_rights(json_object *obj, const UserRecord &user, const char *remote_permission_key);
 
 // User names count to their first USER_NAME_SIGNIFICANT characters, alike when an
 // account is created, renamed and logged in: the key is the name cut there.

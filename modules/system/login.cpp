@@ -74,14 +74,7 @@ json_object *login_reply(const UserRecord &user, const char *session_id, const D
     json_object *obj = json_object_new_object();
     json_add_int(obj, "type", user.type);
     json_add_field(obj, "userName", user.name);
-    json_add_int(obj, "permission", user.permission);
-    add_user_flags(obj, user, 0);
-    json_add_field(obj, "localliveview", user.localliveview);
-    json_add_field(obj, "localplayback", user.localplayback);
-    json_add_int(obj, "remotePermisson", user.remotePermission);
-    add_user_flags(obj, user, kUserFlagCount / 2);
-    json_add_field(obj, "remoteliveview", user.remoteliveview);
-    json_add_field(obj, "remoteplayback", user.remoteplayback);
+    add_user_rights(obj, user, "remotePermisson"); // the log-in reply's spelling
     json_object_object_add(obj, "sessionId", json_object_new_string(session_id));
     json_add_int(obj, "failoverMode", facts.failover_mode);
     json_add_int(obj, "sameChannel", facts.same_channel);

@@ -98,7 +98,8 @@ void set_digest(json_object *v, UserRecord *user)
     jv_copy(v, user->password, kDigestMax + 1);
 }
 
-json_object *user_list_entry(const UserRecord &u)
+// The keys an account and an OEM account share, from "id" to "type".
+template <class Record> json_object *account_entry(const Record &u)
 {
     json_object *obj = json_object_new_object();
     json_add_int(obj, "id", u.id);
@@ -106,14 +107,6 @@ json_object *user_list_entry(const UserRecord &u)
     json_add_field(obj, "name", u.name);
     json_add_field(obj, "password", u.password);
     json_add_int(obj, "type", u.type);
-    json_add_int(obj, "permission", u.permission);
-    add_user_flags(obj, u, 0);
-    json_add_field(obj, "localliveview", u.localliveview);
-    json_add_field(obj, "localplayback", u.localplayback);
-    json_add_int(obj, "remotePermission", u.remotePermission);
-    add_user_flags(obj, u, kUserFlagCount / 2);
-    json_add_field(obj, "remoteliveview", u.remoteliveview);
-    json_add_field(obj, "remoteplayback", u.remoteplayback);
     return obj;
 }
 
@@ -124,10 +117,18 @@ void json_add_int(json_object *obj, const char *key, int value)
     json_object_object_add(obj, key, json_object_new_int(value));
 }
 
-void add_user_flags(json_object *obj, const UserRecord &user, int first)
+void add_user_rights(json_object *obj, const UserRecord &user, const char *remote_permission_key)
 {
-    for (int i = first; i < first + kUserFlagCount / 2; i++)
+    const int half = kUserFlagCount / 2;
+    json_add_int(obj, "permission", user.permission);
+    for (int i = 0; i < half; i++) json_add_int(obj, kUserFlags[i].key, user.*kUserFlags[i].field);
+    json_add_field(obj, "localliveview", user.localliveview);
+    json_add_field(obj, "localplayback", user.localplayback);
+    json_add_int(obj, remote_permission_key, user.remotePermission);
+    for (int i = half; i < kUserFlagCount; i++)
         json_add_int(obj, kUserFlags[i].key, user.*kUserFlags[i].field);
+    json_add_field(obj, "remoteliveview", user.remoteliveview);
+    json_add_field(obj, "remoteplayback", user.remoteplayback);
 }
 
 void user_name_key(const char *name, char *out, size_t size)
@@ -159,8 +160,12 @@ int on_get_user_list(char *)
     if (count > USER_SLOTS) count = USER_SLOTS;
 
     json_object *list = json_object_new_array();
-    for (int i = 0; i < count; i++)
-        if (users[i].enable != 0) json_object_array_add(list, user_list_entry(users[i]));
+    for (int i = 0; i < count; i++) {
+        if (users[i].enable == 0) continue;
+        json_object *obj = account_entry(users[i]);
+        add_user_rights(obj, users[i], "remotePermission");
+        json_object_array_add(list, obj);
+    }
     cgi_writeback_json(REPLY_JSON, list);
     json_object_put(list);
     return 0;
@@ -308,12 +313,7 @@ int on_get_oem_user_list(char *)
     for (int i = 0; i < count; i++) {
         const OemUserRecord &u = users[i];
         if (u.enable == 0) continue;
-        json_object *obj = json_object_new_object();
-        json_add_int(obj, "id", u.id);
-        json_add_int(obj, "enable", u.enable);
-        json_add_field(obj, "name", u.name);
-        json_add_field(obj, "password", u.password);
-        json_add_int(obj, "type", u.type);
+        json_object *obj = account_entry(u);
         json_add_int(obj, "permission", u.permission);
         json_add_int(obj, "remotePermission", u.remotePermission);
         json_object_array_add(list, obj);
