@@ -45,6 +45,10 @@ void on_system_ipc_callback(int, const void *header, const void *payload)
     // Not a reply the module waits for right now, or nothing to read: the
     // request's own time-out decides.
     if (!reply || code != g_waited_reply.load() || !payload) return;
+    // The first such reply takes the wait: a daemon that answers twice gets
+    // one reply body only.
+    int waited = code;
+    if (!g_waited_reply.compare_exchange_strong(waited, 0)) return;
     size_t count = ipc_reply_count(header, payload, reply->record_size);
     if (count == 0) {
         cgi_log("OnSystem", __LINE__, "", "reply %d too short: %d bytes", code,

@@ -29,7 +29,7 @@ DaemonResponder hostile_responder(unsigned seed)
             return s;
         };
         const std::string minus_one = qx_le32_bytes(-1);
-        switch (n % 10) {
+        switch (n % 11) {
         case 0: return {};                                     // silence: a time-out
         case 1: return {{""}};                                 // empty payload
         case 2: return {{qx_le32_bytes(0)}};                   // status 0
@@ -38,6 +38,7 @@ DaemonResponder hostile_responder(unsigned seed)
         case 5: return {{bytes(997, -1)}};                     // odd size, random bytes
         case 6: return {{bytes(64 * 1024 + 3, 0xff)}};         // large, all ones (counts -1)
         case 7: return {{request}, {minus_one}};               // echo, then a second reply
+        case 10: return {{qx_le32_bytes(0)}, {minus_one}};     // two well-formed replies
         case 8: return {{bytes(1024, 0x7f)}};                  // large counts and texts without zero
         default: return {{bytes(16, 0x33), true}};             // a broken frame
         }
