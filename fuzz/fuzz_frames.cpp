@@ -53,12 +53,22 @@ void on_reply(int, const void *header, const void *payload)
     if (ipc_reply_code(header) == kClosingCode + 5000) g_closing_seen = 1;
 }
 
+// poll() of one descriptor that sits out signals (libFuzzer's timer ticks
+// every second): > 0 ready, 0 timed out.
+int wait_fd(int fd, int timeout_ms)
+{
+    struct pollfd pfd = {fd, POLLIN, 0};
+    for (;;) {
+        int r = poll(&pfd, 1, timeout_ms);
+        if (r >= 0 || errno != EINTR) return r;
+    }
+}
+
 bool read_full(int fd, void *buf, size_t n)
 {
     char *p = static_cast<char *>(buf);
     while (n) {
-        struct pollfd pfd = {fd, POLLIN, 0};
-        if (poll(&pfd, 1, kPatienceMs) <= 0) return false;
+        if (wait_fd(fd, kPatienceMs) <= 0) return false;
         ssize_t r = read(fd, p, n);
         if (r <= 0) return false;
         p += r;
@@ -104,8 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QxMsgHeader req;
     for (int attempt = 0; attempt < 2; attempt++) {
         if (g_conn < 0) {
-            struct pollfd pfd = {g_listen, POLLIN, 0};
-            if (poll(&pfd, 1, kPatienceMs) <= 0) fuzz_fail("client did not connect");
+            if (wait_fd(g_listen, kPatienceMs) <= 0) fuzz_fail("client did not connect");
             g_conn = accept4(g_listen, nullptr, nullptr, SOCK_CLOEXEC);
         }
         if (read_full(g_conn, head, sizeof head) && qx_msg_unpack(head, &req)) break;
@@ -152,12 +161,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!g_closing_seen) fuzz_fail("a whole reply was not delivered");
     } else if (outcome == BROKEN) {
         // The client must drop the connection.
-        struct pollfd pfd = {g_conn, POLLIN, 0};
         bool dropped = false;
         char sink[256];
         // The end of the stream, or a reset when the client closes with our
         // bytes still unread.
-        while (!dropped && poll(&pfd, 1, kPatienceMs) > 0) {
+        while (!dropped && wait_fd(g_conn, kPatienceMs) > 0) {
             ssize_t r = recv(g_conn, sink, sizeof sink, MSG_DONTWAIT);
             dropped = r == 0 || (r < 0 && errno != EAGAIN && errno != EINTR);
         }
