@@ -17,13 +17,18 @@
 void on_camera_ipc_callback(int len, const void *header, const void *payload);
 
 // A per-code callback: `count` whole records of the code's size lie at
-// `payload`. Each writes the HTTP reply and then sets g_callback_done; one
-// that cannot read its record (count 0) writes its route's error reply.
+// `payload` (at least one unless the entry is a LIST_REPLY). Each writes the
+// HTTP reply and then sets g_callback_done.
 typedef void (*CameraReplyFn)(const unsigned char *payload, size_t count);
+enum { LIST_REPLY = -1 }; // short_reply of a reply whose record count may be 0
 struct CameraReplyEntry {
     int code;            // reply code (request code + 5000)
     size_t record_size;
     CameraReplyFn fn;
+    // A reply without a whole record: the dispatcher writes the route's error
+    // reply of this kind (REPLY_TEXT, REPLY_JSON) and sets the flag; a list
+    // reply (LIST_REPLY) goes to the callback with count 0.
+    int short_reply;
 };
 // The table the dispatcher searches (ipc_callback.cpp).
 extern const CameraReplyEntry kCameraReplies[];
@@ -71,6 +76,8 @@ void on_channels_model_cb(const unsigned char *payload, size_t count);   // 7505
 void on_day_flags_cb(const unsigned char *payload, size_t count);        // 8100
 
 // ---- Shared helpers (camera_util.cpp) -----------------------------------------------
+// A present integer within lo..hi.
+bool json_int_in_range(json_object *v, int lo, int hi);
 // "max_cameras" (default 32), limited to 0..MAX_CAMERAS.
 int camera_max_channels();
 // The channel's OSD name into name (size bytes); "CAM<n>" (1-based) when none

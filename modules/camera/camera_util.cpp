@@ -16,6 +16,13 @@ void camera_osd_name(int channel, char *name, size_t size)
     if (read_osd_name(QXDB_PATH, name, size, channel) != 0 && name && size) name[0] = '\0';
 }
 
+bool json_int_in_range(json_object *v, int lo, int hi)
+{
+    if (!v) return false;
+    int n = jv_int(v);
+    return n >= lo && n <= hi;
+}
+
 void json_add_int(json_object *obj, const char *key, int value)
 {
     json_object_object_add(obj, key, json_object_new_int(value));

@@ -92,24 +92,17 @@ const JsonPolicy kCameraPolicy[] = {
 };
 static_assert(sizeof(kCameraPolicy) / sizeof(kCameraPolicy[0]) == K_COUNT, "one policy entry per key");
 
-bool in_range(json_object *v, int lo, int hi)
-{
-    if (!v) return false;
-    int n = jv_int(v);
-    return n >= lo && n <= hi;
-}
-
 bool check_camera_info(json_object *const *tb)
 {
-    if (!in_range(tb[K_ID], 0, MAX_CAMERAS - 1)) return false;
+    if (!json_int_in_range(tb[K_ID], 0, MAX_CAMERAS - 1)) return false;
     if (!tb[K_NAME]) return false;
-    if (!in_range(tb[K_ENABLE], 0, 1)) return false;
-    if (!in_range(tb[K_PROTOCOL], 0, CAM_PROTO_MAX)) return false;
+    if (!json_int_in_range(tb[K_ENABLE], 0, 1)) return false;
+    if (!json_int_in_range(tb[K_PROTOCOL], 0, CAM_PROTO_MAX)) return false;
     if (jv_int(tb[K_PROTOCOL]) != CAM_PROTO_MAX) {
         if (!jv_str(tb[K_IP])[0]) return false;
         if (!tb[K_PORT] || jv_int(tb[K_PORT]) < 0) return false;
     }
-    return in_range(tb[K_TRANSMIT], 0, CAM_TRANSMIT_MAX);
+    return json_int_in_range(tb[K_TRANSMIT], 0, CAM_TRANSMIT_MAX);
 }
 
 enum CameraChange { CHANGE_ADD, CHANGE_EDIT };
@@ -297,7 +290,7 @@ int on_set_ipc_credentials(char *request)
     JsonDoc doc(request);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
-    if (!in_range(tb[0], 0, MAX_CAMERAS - 1) || !jv_str(tb[1])[0] || !jv_str(tb[2])[0]) return 0;
+    if (!json_int_in_range(tb[0], 0, MAX_CAMERAS - 1) || !jv_str(tb[1])[0] || !jv_str(tb[2])[0]) return 0;
     int ch = jv_int(tb[0]);
 
     CameraRecord cam{};
@@ -316,7 +309,7 @@ int on_set_ipc_transport(char *request)
     JsonDoc doc(request);
     json_object *tb[4];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
-    if (!in_range(tb[0], 0, MAX_CAMERAS - 1)) return 0;
+    if (!json_int_in_range(tb[0], 0, MAX_CAMERAS - 1)) return 0;
     int ch = jv_int(tb[0]);
 
     CameraRecord cam{};

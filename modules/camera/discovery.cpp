@@ -9,14 +9,7 @@
 
 namespace {
 
-bool in_range(json_object *v, int lo, int hi)
-{
-    if (!v) return false;
-    int n = jv_int(v);
-    return n >= lo && n <= hi;
-}
-
-// Writes the reply of a waited request's callback and marks it handled.
+// Marks the waited request handled, once its reply is written.
 void finish(int flag = 1) { g_callback_done = flag; }
 
 // ---- Network change (single and batch items) ---------------------------------------
@@ -40,7 +33,7 @@ bool parse_network_change(json_object *obj, json_object **tb, CameraNetworkReque
     if (JSON_PARSE(obj, kNetworkPolicy, tb) < 0) return false;
     for (int k = N_MAC; k <= N_PROTOCOL; k++)
         if (!tb[k]) return false;
-    if (!in_range(tb[N_PORT], 0, 65535) || !in_range(tb[N_PROTOCOL], 0, CAM_PROTO_MAX)) return false;
+    if (!json_int_in_range(tb[N_PORT], 0, 65535) || !json_int_in_range(tb[N_PROTOCOL], 0, CAM_PROTO_MAX)) return false;
     *req = CameraNetworkRequest{};
     jv_copy(tb[N_MAC], req->mac, sizeof req->mac);
     jv_copy(tb[N_OLD_IP], req->old_ip, sizeof req->old_ip);
@@ -73,7 +66,7 @@ bool parse_test_request(const JsonDoc &doc, TestRequestInfo *info)
                                         {"password", JK_STRING}};
     json_object *tb[5];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return false;
-    if (!jv_str(tb[0])[0] || !tb[1] || jv_int(tb[1]) < 0 || !in_range(tb[2], 0, CAM_PROTO_MAX))
+    if (!jv_str(tb[0])[0] || !tb[1] || jv_int(tb[1]) < 0 || !json_int_in_range(tb[2], 0, CAM_PROTO_MAX))
         return false;
     info->ip = jv_str(tb[0]);
     info->port = jv_int(tb[1]);
@@ -145,7 +138,7 @@ int on_search_ipc(char *request)
     static const JsonPolicy policy[] = {{"protocol", JK_INT}};
     JsonDoc doc(request);
     json_object *tb[1];
-    if (JSON_PARSE(doc.get(), policy, tb) < 0 || !in_range(tb[0], 0, CAM_PROTO_MAX)) return 0;
+    if (JSON_PARSE(doc.get(), policy, tb) < 0 || !json_int_in_range(tb[0], 0, CAM_PROTO_MAX)) return 0;
     int32_t protocol = jv_int(tb[0]);
     cgi_request_ipc(on_camera_ipc_callback, IPC_CAMERA_SEARCH, protocol, REPLY_JSON);
     return 0;
@@ -239,13 +232,8 @@ int on_set_ipc_network(char *request)
     return 0;
 }
 
-void on_ipc_network_cb(const unsigned char *payload, size_t count)
+void on_ipc_network_cb(const unsigned char *payload, size_t)
 {
-    if (count == 0) {
-        cgi_error_to_webserver(REPLY_JSON);
-        finish();
-        return;
-    }
     static const char *const kResults[] = {"OK", "NETWORK_ERR", "INVALID_USER", "UNKNOWN_ERR",
                                            "PROTO_NOT_SUPPORT"};
     int status = first_int(payload);
@@ -285,13 +273,8 @@ int on_get_ipc_network_batch_result(char *)
     return 0;
 }
 
-void on_ipc_batch_result_cb(const unsigned char *payload, size_t count)
+void on_ipc_batch_result_cb(const unsigned char *payload, size_t)
 {
-    if (count == 0) {
-        cgi_error_to_webserver(REPLY_JSON);
-        finish();
-        return;
-    }
     CameraBatchResult r = camera_reply_record<CameraBatchResult>(payload, 0);
     int n = r.count < 0 ? 0 : (r.count > MAX_CAMERAS ? MAX_CAMERAS : r.count);
     json_object *list = json_object_new_array();
@@ -339,13 +322,8 @@ int on_test_ipc_connection2(char *request)
     return 0;
 }
 
-void on_ipc_test_cb(const unsigned char *payload, size_t count)
+void on_ipc_test_cb(const unsigned char *payload, size_t)
 {
-    if (count == 0) {
-        cgi_error_to_webserver(REPLY_TEXT);
-        finish();
-        return;
-    }
     int status = first_int(payload);
     const char *text = "UNKOWNERROR";
     if (status == 0 || status == 4) text = "OK";
@@ -363,20 +341,15 @@ int on_web_get_ipc_model_type(char *request)
     static const JsonPolicy policy[] = {{"id", JK_INT}};
     JsonDoc doc(request);
     json_object *tb[1];
-    if (JSON_PARSE(doc.get(), policy, tb) < 0 || !in_range(tb[0], 0, MAX_CAMERAS - 1))
+    if (JSON_PARSE(doc.get(), policy, tb) < 0 || !json_int_in_range(tb[0], 0, MAX_CAMERAS - 1))
         return cgi_error_to_webserver(REPLY_TEXT);
     int32_t id = jv_int(tb[0]);
     cgi_request_ipc(on_camera_ipc_callback, IPC_CAMERA_MODEL_TYPE, id, REPLY_TEXT);
     return 0;
 }
 
-void on_ipc_model_type_cb(const unsigned char *payload, size_t count)
+void on_ipc_model_type_cb(const unsigned char *payload, size_t)
 {
-    if (count == 0) {
-        cgi_error_to_webserver(REPLY_TEXT);
-        finish();
-        return;
-    }
     json_object *o = json_object_new_object();
     json_add_int(o, "type", first_int(payload));
     camera_reply_json(o);
@@ -389,13 +362,8 @@ int on_web_get_channels_model(char *)
     return 0;
 }
 
-void on_channels_model_cb(const unsigned char *payload, size_t count)
+void on_channels_model_cb(const unsigned char *payload, size_t)
 {
-    if (count == 0) {
-        cgi_error_to_webserver(REPLY_JSON);
-        finish();
-        return;
-    }
     json_object *list = json_object_new_array();
     for (size_t i = 0; i < MAX_CAMERAS; i++) {
         ChannelModelEntry r = camera_reply_record<ChannelModelEntry>(payload, i);
@@ -414,13 +382,8 @@ void on_channels_model_cb(const unsigned char *payload, size_t count)
 
 // ---- Day flags (8100) ----------------------------------------------------------------------------
 
-void on_day_flags_cb(const unsigned char *payload, size_t count)
+void on_day_flags_cb(const unsigned char *payload, size_t)
 {
-    if (count == 0) {
-        cgi_error_to_webserver(REPLY_JSON);
-        finish();
-        return;
-    }
     json_object *days = json_object_new_array();
     for (size_t d = 0; d < 31; d++) json_object_array_add(days, json_object_new_int(payload[4 + d] != '0' ? 1 : 0));
     camera_reply_json(days);

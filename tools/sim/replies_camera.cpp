@@ -172,20 +172,10 @@ int test_status(const char *ip, const char *user)
     return user[0] ? 0 : 2;
 }
 
-std::string camera_test(const SimRequest &req)
+// Both test requests (3202, 3227) carry an address and a user name.
+template <class Test> std::string camera_test(const SimRequest &req)
 {
-    CameraTestRequest t{};
-    if (req.payload.size() != sizeof t) return qx_le32_bytes(3);
-    memcpy(&t, req.payload.data(), sizeof t);
-    char ip[sizeof t.ip_addr + 1], user[sizeof t.user_name + 1];
-    copy_field(ip, sizeof ip, t.ip_addr, sizeof t.ip_addr);
-    copy_field(user, sizeof user, t.user_name, sizeof t.user_name);
-    return qx_le32_bytes(test_status(ip, user));
-}
-
-std::string camera_test2(const SimRequest &req)
-{
-    CameraTestRequest2 t{};
+    Test t{};
     if (req.payload.size() != sizeof t) return qx_le32_bytes(3);
     memcpy(&t, req.payload.data(), sizeof t);
     char ip[sizeof t.ip_addr + 1], user[sizeof t.user_name + 1];
@@ -231,7 +221,7 @@ SIM_REPLY(IPC_CAMERA_MODEL_TYPE, model_type);
 SIM_REPLY(IPC_CHANNEL_MODELS, channel_models);
 SIM_REPLY(IPC_CAMERA_SEARCH, camera_search);
 SIM_REPLY(IPC_CAMERA_LIST, camera_list);
-SIM_REPLY(IPC_CAMERA_TEST, camera_test);
+SIM_REPLY(IPC_CAMERA_TEST, camera_test<CameraTestRequest>);
 SIM_REPLY(IPC_CAMERA_NETWORK, network_change);
-SIM_REPLY(IPC_CAMERA_TEST2, camera_test2);
+SIM_REPLY(IPC_CAMERA_TEST2, camera_test<CameraTestRequest2>);
 SIM_REPLY(IPC_CAMERA_NETWORK_RESULT, batch_result);
