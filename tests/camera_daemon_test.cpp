@@ -202,8 +202,10 @@ TEST_F(CameraDaemonTest, BatchNetworkChangeAndItsResult)
     std::string item = kNetworkChange;
     item.insert(1, R"("channelId":7,"modifynum":2,)");
     // "cnt" bounds the items, and so does the array's real length; items that
-    // are not valid changes are skipped.
-    std::string body = R"({"cnt":9,"oIPCAddr":[)" + item + R"(,5,{"macAddr":"x"},)" + item + "]}";
+    // are not valid changes (or name channel 64) are skipped.
+    std::string other_channel = item;
+    other_channel.replace(other_channel.find("\"channelId\":7"), 13, "\"channelId\":64");
+    std::string body = R"({"cnt":9,"oIPCAddr":[)" + item + R"(,5,{"macAddr":"x"},)" + other_channel + "," + item + "]}";
     EXPECT_EQ("OK", post("/2032", body).body());
     ASSERT_TRUE(daemon.wait_requests(2));
     EXPECT_EQ((std::vector<int>{IPC_CAMERA_NETWORK_ITEM, IPC_CAMERA_NETWORK_ITEM}), daemon.codes());

@@ -26,8 +26,8 @@ const JsonPolicy kNetworkPolicy[] = {
 };
 static_assert(sizeof(kNetworkPolicy) / sizeof(kNetworkPolicy[0]) == N_COUNT, "one policy entry per key");
 
-// Parses one network change; false when a required key is missing or out of
-// range.
+// Parses one network change (/2011, and each item of /2032); false when a
+// required key is missing or out of range.
 bool parse_network_change(json_object *obj, json_object **tb, CameraNetworkRequest *req)
 {
     if (JSON_PARSE(obj, kNetworkPolicy, tb) < 0) return false;
@@ -126,7 +126,7 @@ void on_ipc_list_cb(const unsigned char *payload, size_t count)
     }
     json_object *o = json_object_new_object();
     json_object_object_add(o, "IPC", list);
-    json_add_int(o, "maxIPCNums", get_param_int(QXDB_PATH, "max_cameras", 32));
+    json_add_int(o, "maxIPCNums", camera_max_channels());
     camera_reply_json(o);
     finish();
 }
@@ -260,6 +260,7 @@ int on_set_ipc_network_batch(char *request)
         json_object *item_tb[N_COUNT];
         CameraNetworkItem item{};
         if (!parse_network_change(jv_at(tb[1], i), item_tb, &item.req)) continue;
+        if (!valid_channel(jv_int(item_tb[N_CHANNEL]))) continue;
         item.channel_id = jv_int(item_tb[N_CHANNEL]);
         item.modify_count = jv_int(item_tb[N_MODIFY]);
         cgi_notify_ipc(IPC_CAMERA_NETWORK_ITEM, item);
