@@ -77,7 +77,7 @@ void on_day_flags_cb(const unsigned char *payload, size_t count);        // 8100
 
 // ---- Shared helpers (camera_util.cpp) -----------------------------------------------
 // A present integer within lo..hi.
-bool json_int_in_range(json_object *v, int lo, int hi);
+bool camera_int_in_range(json_object *v, int lo, int hi);
 // "max_cameras" (default 32), limited to 0..MAX_CAMERAS.
 int camera_max_channels();
 // The channel's OSD name into name (size bytes); "CAM<n>" (1-based) when none
@@ -85,10 +85,10 @@ int camera_max_channels();
 void camera_osd_name(int channel, char *name, size_t size);
 
 // JSON building: integers, texts, and record fields that may lack their zero.
-void json_add_int(json_object *obj, const char *key, int value);
-void json_add_text(json_object *obj, const char *key, const char *text);
-void json_add_field(json_object *obj, const char *key, const char *field, size_t size);
-#define JSON_ADD_FIELD(obj, key, field) json_add_field((obj), (key), (field), sizeof(field))
+void camera_json_int(json_object *obj, const char *key, int value);
+void camera_json_text(json_object *obj, const char *key, const char *text);
+void camera_json_field(json_object *obj, const char *key, const char *field, size_t size);
+#define CAMERA_JSON_FIELD(obj, key, field) camera_json_field((obj), (key), (field), sizeof(field))
 
 // Writes obj as the reply (kind 1) and releases it.
 void camera_reply_json(json_object *obj);

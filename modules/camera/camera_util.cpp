@@ -16,24 +16,24 @@ void camera_osd_name(int channel, char *name, size_t size)
     if (read_osd_name(QXDB_PATH, name, size, channel) != 0 && name && size) name[0] = '\0';
 }
 
-bool json_int_in_range(json_object *v, int lo, int hi)
+bool camera_int_in_range(json_object *v, int lo, int hi)
 {
     if (!v) return false;
     int n = jv_int(v);
     return n >= lo && n <= hi;
 }
 
-void json_add_int(json_object *obj, const char *key, int value)
+void camera_json_int(json_object *obj, const char *key, int value)
 {
     json_object_object_add(obj, key, json_object_new_int(value));
 }
 
-void json_add_text(json_object *obj, const char *key, const char *text)
+void camera_json_text(json_object *obj, const char *key, const char *text)
 {
     json_object_object_add(obj, key, json_object_new_string(text ? text : ""));
 }
 
-void json_add_field(json_object *obj, const char *key, const char *field, size_t size)
+void camera_json_field(json_object *obj, const char *key, const char *field, size_t size)
 {
     json_object_object_add(obj, key, json_object_new_string_len(field, static_cast<int>(strnlen(field, size))));
 }

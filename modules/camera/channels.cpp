@@ -94,15 +94,15 @@ static_assert(sizeof(kCameraPolicy) / sizeof(kCameraPolicy[0]) == K_COUNT, "one 
 
 bool check_camera_info(json_object *const *tb)
 {
-    if (!json_int_in_range(tb[K_ID], 0, MAX_CAMERAS - 1)) return false;
+    if (!camera_int_in_range(tb[K_ID], 0, MAX_CAMERAS - 1)) return false;
     if (!tb[K_NAME]) return false;
-    if (!json_int_in_range(tb[K_ENABLE], 0, 1)) return false;
-    if (!json_int_in_range(tb[K_PROTOCOL], 0, CAM_PROTO_MAX)) return false;
+    if (!camera_int_in_range(tb[K_ENABLE], 0, 1)) return false;
+    if (!camera_int_in_range(tb[K_PROTOCOL], 0, CAM_PROTO_MAX)) return false;
     if (jv_int(tb[K_PROTOCOL]) != CAM_PROTO_MAX) {
         if (!jv_str(tb[K_IP])[0]) return false;
         if (!tb[K_PORT] || jv_int(tb[K_PORT]) < 0) return false;
     }
-    return json_int_in_range(tb[K_TRANSMIT], 0, CAM_TRANSMIT_MAX);
+    return camera_int_in_range(tb[K_TRANSMIT], 0, CAM_TRANSMIT_MAX);
 }
 
 enum CameraChange { CHANGE_ADD, CHANGE_EDIT };
@@ -224,29 +224,29 @@ int on_get_ipc_channel(char *request)
     camera_osd_name(ch, name, sizeof name);
 
     json_object *o = json_object_new_object();
-    json_add_int(o, "id", ch);
-    json_add_text(o, "name", name);
-    JSON_ADD_FIELD(o, "ipAddr", cam.ip_addr);
-    json_add_int(o, "managePort", cam.manage_port);
-    json_add_int(o, "protocol", model.protocol);
-    json_add_int(o, "model", cam.protocol);
-    JSON_ADD_FIELD(o, "userName", cam.user_name);
-    JSON_ADD_FIELD(o, "password", cam.password);
-    json_add_int(o, "transmitProtocol", cam.transmit_protocol);
-    json_add_int(o, "mainRtspPort", cam.main_rtsp_port);
-    JSON_ADD_FIELD(o, "mainSourcePath", cam.main_source_path);
-    json_add_int(o, "subRtspEnable", cam.sub_stream_enable);
-    json_add_int(o, "subRtspPort", cam.sub_rtsp_port);
-    JSON_ADD_FIELD(o, "subSourcePath", cam.sub_source_path);
-    json_add_int(o, "syncTime", cam.time_sync);
-    JSON_ADD_FIELD(o, "mainRtspUrl", cam.main_rtsp_url);
-    JSON_ADD_FIELD(o, "subRtspUrl", cam.sub_rtsp_url);
-    json_add_int(o, "physicalport", cam.physical_port);
-    json_add_int(o, "poechannel", cam.poe_channel);
-    JSON_ADD_FIELD(o, "mac_addr", cam.mac_addr);
-    json_add_int(o, "minorid", cam.minor_id);
-    JSON_ADD_FIELD(o, "ddns", cam.ddns);
-    json_add_int(o, "httpsPort", cam.https_port);
+    camera_json_int(o, "id", ch);
+    camera_json_text(o, "name", name);
+    CAMERA_JSON_FIELD(o, "ipAddr", cam.ip_addr);
+    camera_json_int(o, "managePort", cam.manage_port);
+    camera_json_int(o, "protocol", model.protocol);
+    camera_json_int(o, "model", cam.protocol);
+    CAMERA_JSON_FIELD(o, "userName", cam.user_name);
+    CAMERA_JSON_FIELD(o, "password", cam.password);
+    camera_json_int(o, "transmitProtocol", cam.transmit_protocol);
+    camera_json_int(o, "mainRtspPort", cam.main_rtsp_port);
+    CAMERA_JSON_FIELD(o, "mainSourcePath", cam.main_source_path);
+    camera_json_int(o, "subRtspEnable", cam.sub_stream_enable);
+    camera_json_int(o, "subRtspPort", cam.sub_rtsp_port);
+    CAMERA_JSON_FIELD(o, "subSourcePath", cam.sub_source_path);
+    camera_json_int(o, "syncTime", cam.time_sync);
+    CAMERA_JSON_FIELD(o, "mainRtspUrl", cam.main_rtsp_url);
+    CAMERA_JSON_FIELD(o, "subRtspUrl", cam.sub_rtsp_url);
+    camera_json_int(o, "physicalport", cam.physical_port);
+    camera_json_int(o, "poechannel", cam.poe_channel);
+    CAMERA_JSON_FIELD(o, "mac_addr", cam.mac_addr);
+    camera_json_int(o, "minorid", cam.minor_id);
+    CAMERA_JSON_FIELD(o, "ddns", cam.ddns);
+    camera_json_int(o, "httpsPort", cam.https_port);
     camera_reply_json(o);
     return 0;
 }
@@ -290,7 +290,7 @@ int on_set_ipc_credentials(char *request)
     JsonDoc doc(request);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
-    if (!json_int_in_range(tb[0], 0, MAX_CAMERAS - 1) || !jv_str(tb[1])[0] || !jv_str(tb[2])[0]) return 0;
+    if (!camera_int_in_range(tb[0], 0, MAX_CAMERAS - 1) || !jv_str(tb[1])[0] || !jv_str(tb[2])[0]) return 0;
     int ch = jv_int(tb[0]);
 
     CameraRecord cam{};
@@ -309,7 +309,7 @@ int on_set_ipc_transport(char *request)
     JsonDoc doc(request);
     json_object *tb[4];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
-    if (!json_int_in_range(tb[0], 0, MAX_CAMERAS - 1)) return 0;
+    if (!camera_int_in_range(tb[0], 0, MAX_CAMERAS - 1)) return 0;
     int ch = jv_int(tb[0]);
 
     CameraRecord cam{};
@@ -330,8 +330,8 @@ int on_get_channel_names(char *)
         char name[128];
         camera_osd_name(ch, name, sizeof name);
         json_object *e = json_object_new_object();
-        json_add_int(e, "id", ch);
-        json_add_text(e, "name", name);
+        camera_json_int(e, "id", ch);
+        camera_json_text(e, "name", name);
         json_object_array_add(list, e);
     }
     json_object *o = json_object_new_object();
