@@ -164,6 +164,10 @@ ProcResult run_program(const std::vector<std::string> &argv,
     if (input.empty()) {
         close(in_fd);
         in_fd = -1;
+    } else {
+        // A child that stops reading its input must not stop us reading its
+        // output: never block on the input pipe.
+        fcntl(in_fd, F_SETFL, fcntl(in_fd, F_GETFL) | O_NONBLOCK);
     }
     bool out_open = true, err_open = true;
     struct timespec start;
@@ -197,7 +201,8 @@ ProcResult run_program(const std::vector<std::string> &argv,
         if (idx_in >= 0 && fds[idx_in].revents) {
             ssize_t k = write(in_fd, input.data() + written, std::min<size_t>(65536, input.size() - written));
             if (k > 0) written += static_cast<size_t>(k);
-            if (k <= 0 || written == input.size()) {
+            const bool again = k < 0 && (errno == EAGAIN || errno == EINTR);
+            if ((k <= 0 && !again) || written == input.size()) {
                 close(in_fd);
                 in_fd = -1;
             }
