@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/codecs.h"
+#include "common/event_schedule.h"
 #include "common/ipc.h"
 #include "common/records/motion.h"
 #include "common/settings.h"
