@@ -16,6 +16,7 @@
 #include <json-c/json.h>
 
 #include "common/codecs.h"
+#include "common/event_schedule.h"
 #include "common/ipc.h"
 #include "common/records/motion.h"
 #include "common/settings.h"
@@ -296,7 +297,8 @@ TEST_F(MotionTest, BatchSavesDialogCopiesToTargetsAndNotifiesInOrder)
     strcpy(old->days[0].segments[0].start_time, "01:00");
     ASSERT_EQ(0, write_motion_email_schedule(kDb, old.get(), 3));
     ProcResult r = post("/6112", batch_request(1, "{\"chnid\":1,\"interval\":15,\"email\":" +
-                                                      schedule_json("07:00", "09:30", 2) + "}"));
+                                                      schedule_json("07:00", "09:30", 2) + ",\"white\":" +
+                                                      schedule_json("20:00", "23:00", 0) + "}"));
     EXPECT_EQ("OK", r.body());
 
     // The dialog went into channel 1, then everything of channel 1 to channel 3.
@@ -309,6 +311,9 @@ TEST_F(MotionTest, BatchSavesDialogCopiesToTargetsAndNotifiesInOrder)
     EXPECT_EQ(15, copy.interval);
     EXPECT_EQ(30, copy.email_interval);
     expect_segment(*stored_schedule(read_motion_email_schedule, 3), "07:00", "09:30", 2);
+    auto white = std::unique_ptr<WeekSchedule>(new WeekSchedule());
+    ASSERT_EQ(0, read_named_schedule(kDb, white.get(), 3, "motion_whiteled_esche"));
+    expect_segment(*white, "20:00", "23:00", 0);
     EXPECT_EQ(0, stored(2).sensitivity);
 
     auto req = traffic({IPC_MOTION_CHANGED, IPC_OPLOG_MASK, IPC_CAM_MOTION_BATCH, IPC_MOTION_COPIED,

@@ -25,10 +25,7 @@ const char kDb[] = QXDB_PATH;
 
 enum { OPLOG_SUB_SETTING = 204, OPLOG_PARAM_MOTION = 909 };
 
-// Named tables of the motion event's actions.
-const char kWhiteSchedule[] = "motion_whiteled_esche";
-const char kWarningSchedule[] = "motion_warning_light_esche";
-const char kHttpSchedule[] = "motion_http_notification_sche";
+// Named tables of the motion event's action parameters.
 const char kWhiteParams[] = "motion_white_led_params";
 const char kWarningParams[] = "motion_warning_light_params";
 const char kHttpParams[] = "motion_http_notification_params";
@@ -37,67 +34,69 @@ enum { MOTION_TABLE_MAX = MOTION_TABLE_SIZE - 1, CAM_GRID_MAX = CAM_MOTION_GRID_
 
 // ---- Week schedules of the motion event -----------------------------------------------
 
-enum MotionScheduleKind { MS_EFFECTIVE, MS_AUDIBLE, MS_EMAIL, MS_PTZ, MS_WHITE, MS_WARNING, MS_HTTP };
+// MS_MOTION is the schedule of the motion schedule dialog (/6013, /6113);
+// the others are the action schedules that a copy carries over.
+enum MotionScheduleKind { MS_EFFECTIVE, MS_AUDIBLE, MS_EMAIL, MS_PTZ, MS_WHITE, MS_WARNING, MS_HTTP, MS_MOTION };
+enum { MS_COPIED = MS_MOTION };
 
+// The motion event's own families, or a named table of the action schedules
+// (common/event_schedule.h).
 struct MotionScheduleOps {
-    const char *key; // key in the settings reply and in dialogs
-    int (*read)(WeekSchedule *s, int channel);
-    int (*write)(const WeekSchedule *s, int channel);
-    int (*copy)(const WeekSchedule *s, uint64_t mask);
+    const char *key;   // key in the settings reply and in dialogs
+    const char *table; // named table, or nullptr
+    int (*read)(const char *path, WeekSchedule *s, int channel);
+    int (*write)(const char *path, const WeekSchedule *s, int channel);
+    int (*copy)(const char *path, const WeekSchedule *s, uint64_t mask);
 };
 
 // Indexed by MotionScheduleKind.
 const MotionScheduleOps kSchedules[] = {
-    {"effective",
-     [](WeekSchedule *s, int c) { return read_motion_effective_schedule(kDb, s, c); },
-     [](const WeekSchedule *s, int c) { return write_motion_effective_schedule(kDb, s, c); },
-     [](const WeekSchedule *s, uint64_t m) { return copy_motion_effective_schedules(kDb, s, m); }},
-    {"audible",
-     [](WeekSchedule *s, int c) { return read_motion_audible_schedule(kDb, s, c); },
-     [](const WeekSchedule *s, int c) { return write_motion_audible_schedule(kDb, s, c); },
-     [](const WeekSchedule *s, uint64_t m) { return copy_motion_audible_schedules(kDb, s, m); }},
-    {"email",
-     [](WeekSchedule *s, int c) { return read_motion_email_schedule(kDb, s, c); },
-     [](const WeekSchedule *s, int c) { return write_motion_email_schedule(kDb, s, c); },
-     [](const WeekSchedule *s, uint64_t m) { return copy_motion_email_schedules(kDb, s, m); }},
-    {"ptz",
-     [](WeekSchedule *s, int c) { return read_motion_ptz_schedule(kDb, s, c); },
-     [](const WeekSchedule *s, int c) { return write_motion_ptz_schedule(kDb, s, c); },
-     [](const WeekSchedule *s, uint64_t m) { return copy_motion_ptz_schedules(kDb, s, m); }},
-    {"white",
-     [](WeekSchedule *s, int c) { return read_whiteled_effective_schedule(kDb, s, c, kWhiteSchedule); },
-     [](const WeekSchedule *s, int c) { return write_whiteled_effective_schedule(kDb, s, c, kWhiteSchedule); },
-     [](const WeekSchedule *s, uint64_t m) { return copy_whiteled_effective_schedules(kDb, s, m, kWhiteSchedule); }},
-    {"warningLight",
-     [](WeekSchedule *s, int c) { return read_warning_light_effective_schedule(kDb, s, c, kWarningSchedule); },
-     [](const WeekSchedule *s, int c) { return write_warning_light_effective_schedule(kDb, s, c, kWarningSchedule); },
-     [](const WeekSchedule *s, uint64_t m) { return copy_warning_light_effective_schedules(kDb, s, m, kWarningSchedule); }},
-    {"httpSche",
-     [](WeekSchedule *s, int c) { return read_http_notification_schedule(kDb, s, c, kHttpSchedule); },
-     [](const WeekSchedule *s, int c) { return write_http_notification_schedule(kDb, s, c, kHttpSchedule); },
-     [](const WeekSchedule *s, uint64_t m) { return copy_http_notification_schedules(kDb, s, m, kHttpSchedule); }},
+    {"effective", nullptr, read_motion_effective_schedule, write_motion_effective_schedule,
+     copy_motion_effective_schedules},
+    {"audible", nullptr, read_motion_audible_schedule, write_motion_audible_schedule, copy_motion_audible_schedules},
+    {"email", nullptr, read_motion_email_schedule, write_motion_email_schedule, copy_motion_email_schedules},
+    {"ptz", nullptr, read_motion_ptz_schedule, write_motion_ptz_schedule, copy_motion_ptz_schedules},
+    {"white", "motion_whiteled_esche", nullptr, nullptr, nullptr},
+    {"warningLight", "motion_warning_light_esche", nullptr, nullptr, nullptr},
+    {"httpSche", "motion_http_notification_sche", nullptr, nullptr, nullptr},
+    {"schedule", nullptr, read_motion_audible_schedule, write_motion_schedule, nullptr},
 };
 
-int write_motion_schedule_db(const WeekSchedule *s, int channel) { return write_motion_schedule(kDb, s, channel); }
+int schedule_read(MotionScheduleKind kind, WeekSchedule *s, int channel)
+{
+    const MotionScheduleOps &ops = kSchedules[kind];
+    return ops.table ? read_named_schedule(kDb, s, channel, ops.table) : ops.read(kDb, s, channel);
+}
+
+int schedule_write(MotionScheduleKind kind, const WeekSchedule *s, int channel)
+{
+    const MotionScheduleOps &ops = kSchedules[kind];
+    return ops.table ? write_named_schedule(kDb, s, channel, ops.table) : ops.write(kDb, s, channel);
+}
+
+int schedule_copy(MotionScheduleKind kind, const WeekSchedule *s, uint64_t mask)
+{
+    const MotionScheduleOps &ops = kSchedules[kind];
+    return ops.table ? copy_named_schedules(kDb, s, mask, ops.table) : ops.copy(kDb, s, mask);
+}
 
 std::unique_ptr<WeekSchedule> new_schedule() { return std::unique_ptr<WeekSchedule>(new WeekSchedule()); }
 
 json_object *schedule_json(MotionScheduleKind kind, int channel)
 {
     auto s = new_schedule();
-    kSchedules[kind].read(s.get(), channel);
+    schedule_read(kind, s.get(), channel);
     return get_schedule_json_object(s.get());
 }
 
-// Decodes the week schedule at `key` and writes it: 1 stored, 0 when the key
-// is missing (or not an array; the stored schedule stays as it is), -1 when
-// the write failed.
-int store_schedule(json_object *obj, const char *key, int (*write)(const WeekSchedule *, int),
-                   int channel)
+// Decodes the week schedule at `key` (the kind's own key when null) and
+// writes it: 1 stored, 0 when the key is missing or not an array (the stored
+// schedule stays as it is), -1 when the write failed.
+int store_schedule(json_object *obj, MotionScheduleKind kind, int channel, const char *key = nullptr)
 {
     auto s = new_schedule();
-    if (get_schedule_by_json(obj, key, s.get()) != 0) return 0;
-    return write(s.get(), channel) == 0 ? 1 : -1;
+    if (get_schedule_by_json(obj, key ? key : kSchedules[kind].key, s.get()) != 0) return 0;
+    return schedule_write(kind, s.get(), channel) == 0 ? 1 : -1;
 }
 
 // ---- Daemon notices ----------------------------------------------------------------------
@@ -260,7 +259,7 @@ DialogResult save_motion_dialog(json_object *dialog, bool batch, int *channel_ou
     bool ok = true;
     for (MotionScheduleKind kind : {MS_EFFECTIVE, MS_AUDIBLE, MS_EMAIL, MS_PTZ, MS_WHITE, MS_HTTP, MS_WARNING}) {
         if (kind == MS_HTTP && !batch) continue;
-        ok &= store_schedule(dialog, kSchedules[kind].key, kSchedules[kind].write, channel) >= 0;
+        ok &= store_schedule(dialog, kind, channel) >= 0;
     }
     // Each stores only this channel's group of its table.
     ok &= set_white_params_by_json(channel, kWhiteParams, dialog, "whiteInfo") >= 0;
@@ -298,10 +297,10 @@ bool copy_motion_settings(int channel, uint64_t mask, int sensitivity, int enabl
     ok &= copy_motions(kDb, &rec, mask) == 0;
 
     auto sche = new_schedule();
-    for (const MotionScheduleOps &ops : kSchedules) {
+    for (int kind = 0; kind < MS_COPIED; kind++) {
         *sche = WeekSchedule();
-        ops.read(sche.get(), channel);
-        ok &= ops.copy(sche.get(), mask) == 0;
+        schedule_read(MotionScheduleKind(kind), sche.get(), channel);
+        ok &= schedule_copy(MotionScheduleKind(kind), sche.get(), mask) == 0;
     }
     auto white = std::unique_ptr<WhiteLedGroup>(new WhiteLedGroup());
     read_whiteled_params(kDb, white.get(), channel, kWhiteParams);
@@ -331,13 +330,13 @@ int answer_schedule(const char *request, MotionScheduleKind kind)
 }
 
 // Shared shape of the single-schedule setters: {"camId", "schedule"}.
-int set_one_schedule(const char *request, int (*write)(const WeekSchedule *, int))
+int set_one_schedule(const char *request, MotionScheduleKind kind)
 {
     JsonDoc doc(request);
     int channel = 0;
     if (!request_channel(doc.get(), "camId", &channel)) return 0;
     if (!valid_channel(channel)) return cgi_error_to_webserver(REPLY_TEXT);
-    if (store_schedule(doc.get(), "schedule", write, channel) < 0)
+    if (store_schedule(doc.get(), kind, channel, "schedule") < 0)
         return write_failed("schedule", channel, REPLY_TEXT);
     notify_motion_changed(channel);
     return cgi_writeback_webserver(REPLY_TEXT, "OK");
@@ -446,11 +445,9 @@ int on_set_movedetect_info(char *request)
 
 // ---- /6013, /6152, /6159: one week schedule --------------------------------------------------
 
-int OnSetMotionSchedule(char *request) { return set_one_schedule(request, write_motion_schedule_db); }
-
-int on_set_move_effective_sche(char *request) { return set_one_schedule(request, kSchedules[MS_EFFECTIVE].write); }
-
-int on_set_move_ptz_sche(char *request) { return set_one_schedule(request, kSchedules[MS_PTZ].write); }
+int OnSetMotionSchedule(char *request) { return set_one_schedule(request, MS_MOTION); }
+int on_set_move_effective_sche(char *request) { return set_one_schedule(request, MS_EFFECTIVE); }
+int on_set_move_ptz_sche(char *request) { return set_one_schedule(request, MS_PTZ); }
 
 // ---- /6011, /6120, /6153, /6158 -----------------------------------------------------------------
 
@@ -578,7 +575,7 @@ int on_set_movedetect_sche(char *request)
     rec.enable = jv_int(tb[SB_ENABLE]);
     if (write_motion(kDb, &rec) != 0) return write_failed("motion", rec.channel, REPLY_TEXT);
     notify_motion_changed(rec.channel);
-    if (store_schedule(doc.get(), "schedule", write_motion_schedule_db, rec.channel) < 0)
+    if (store_schedule(doc.get(), MS_MOTION, rec.channel) < 0)
         return write_failed("motion schedule", rec.channel, REPLY_TEXT);
     notify_motion_changed(rec.channel);
     send_camera_mode(rec.channel, rec.enable_qx);
@@ -623,7 +620,7 @@ int on_set_move_email_sche(char *request)
     rec.channel = channel;
     rec.email_enable = jv_int(tb[1]);
     rec.email_interval = jv_int(tb[2]);
-    if (write_motion(kDb, &rec) != 0 || store_schedule(doc.get(), "schedule", kSchedules[MS_EMAIL].write, channel) < 0)
+    if (write_motion(kDb, &rec) != 0 || store_schedule(doc.get(), MS_EMAIL, channel, "schedule") < 0)
         return write_failed("motion e-mail", channel, REPLY_TEXT);
     notify_motion_changed(channel);
     return cgi_writeback_webserver(REPLY_TEXT, "OK");
