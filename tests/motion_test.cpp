@@ -20,6 +20,7 @@
 #include "common/ipc.h"
 #include "common/records/motion.h"
 #include "common/settings.h"
+#include "common/web_utils.h"
 #include "modules/video/video_ipc.h"
 #include "tests/support/fake_daemon.h"
 #include "tests/support/harness.h"
@@ -375,8 +376,8 @@ TEST_F(MotionTest, BatchWithChannelOutOfRangeTouchesNothing)
 
 TEST_F(MotionTest, BatchDialogStoresOnlyItsOwnWhiteLightGroup)
 {
-    ASSERT_EQ(1, set_white_params_by_json(5, "motion_white_led_params",
-                                          json_tokener_parse("{\"w\":[{\"chnid\":5,\"mode\":1,\"time\":30}]}"), "w"));
+    JsonDoc five_params("{\"w\":[{\"chnid\":5,\"mode\":1,\"time\":30}]}");
+    ASSERT_EQ(1, set_white_params_by_json(5, "motion_white_led_params", five_params.get(), "w"));
     std::string dialog = "{\"chnid\":1,\"whiteInfo\":[{\"chnid\":2,\"mode\":2,\"time\":10}]}";
     EXPECT_EQ("OK", post("/6112", "{\"chnid\":1,\"dialog\":" + dialog + "}").body());
 
