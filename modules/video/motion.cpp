@@ -30,8 +30,6 @@ const char kWhiteParams[] = "motion_white_led_params";
 const char kWarningParams[] = "motion_warning_light_params";
 const char kHttpParams[] = "motion_http_notification_params";
 
-enum { MOTION_TABLE_MAX = MOTION_TABLE_SIZE - 1, CAM_GRID_MAX = CAM_MOTION_GRID_SIZE - 1 };
-
 // ---- Week schedules of the motion event -----------------------------------------------
 
 // MS_MOTION is the schedule of the motion schedule dialog (/6013, /6113);
