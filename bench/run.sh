@@ -78,4 +78,4 @@ printf "%-28s %12s %8s\n" "daemon route /2001" "$daemon" "$(python3 -c "print(f'
 
 echo
 echo "== in-process micro benchmarks"
-$B/nvrweb_bench --benchmark_filter="-WaitingRoundTrip:-FireAndForget" 2>/dev/null | grep -E "^(BM_|Benchmark|-)"
+$B/nvrweb_bench --benchmark_filter="RouteLookup|Multipart|Schedule|Codec" 2>/dev/null | grep -E "^(BM_|Benchmark|-)"
