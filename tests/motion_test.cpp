@@ -625,12 +625,15 @@ TEST_F(MotionTest, MotionMapRefusesBadIdSilently)
 TEST(MotionSim, SimulatorAnswersMotionMap)
 {
     DeviceRoot root;
-    std::string sim = program_path("nvrweb-sim");
+    std::vector<std::string> args = program_wrapper();
+    args.push_back(program_path("nvrweb-sim"));
+    std::vector<char *> argv;
+    for (std::string &a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
     std::string env_root = "NVRWEB_ROOT=" + root.path();
-    char *argv[] = {const_cast<char *>(sim.c_str()), nullptr};
-    char *envp[] = {const_cast<char *>(env_root.c_str()), nullptr};
+    char *envp[] = {&env_root[0], nullptr};
     pid_t pid = -1;
-    ASSERT_EQ(0, posix_spawn(&pid, sim.c_str(), nullptr, nullptr, argv, envp));
+    ASSERT_EQ(0, posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp));
     for (int i = 0; i < 500 && !root.exists("/var/run/qxsocket"); i++)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
