@@ -44,7 +44,8 @@ int web_system(const char *command);
 // shell-quoted argument, %d/%u/%ld/%lu/%lld/%llu by the number, %% by '%'.
 // Returns the length, or -1 (out empty) when the command would not fit or the
 // template is malformed: a cut command is never run.
-int shell_format(char *out, size_t size, const char *fmt, ...);
+int shell_format(char *out, size_t size, const char *fmt, ...)
+    __attribute__((format(printf, 3, 4)));
 // Quotes one argument for the shell ('...' with embedded quotes escaped).
 // -1 when it does not fit.
 int shell_quote(char *out, size_t size, const char *arg);

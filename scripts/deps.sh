@@ -9,7 +9,7 @@ for job in "$@"; do
     build) ;;
     test) pkgs="$pkgs libgtest-dev libgmock-dev lighttpd curl python3" ;;
     dev) pkgs="$pkgs lighttpd curl" ;;
-    arm) pkgs="$pkgs g++-arm-linux-gnueabihf qemu-user libjson-c-dev:armhf libsqlite3-dev:armhf libssl-dev:armhf" ;;
+    arm) pkgs="$pkgs g++-arm-linux-gnueabihf qemu-user libjson-c-dev:armhf libsqlite3-dev:armhf libssl-dev:armhf libstdc++6:armhf" ;;
     fuzz) pkgs="$pkgs clang libclang-rt-14-dev" ;;
     bench) pkgs="$pkgs libbenchmark-dev lighttpd curl wrk hyperfine valgrind" ;;
     *) echo "deps.sh: unknown job $job" >&2; exit 2 ;;
@@ -24,6 +24,9 @@ done
 
 if [ "$(id -u)" != 0 ]; then
     echo "missing Debian packages:$missing" >&2
+    case "$missing" in
+    *:armhf*) echo "add the armhf architecture first: sudo dpkg --add-architecture armhf && sudo apt-get update" >&2 ;;
+    esac
     echo "install them with: sudo apt-get install$missing" >&2
     exit 1
 fi

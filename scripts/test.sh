@@ -11,6 +11,12 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 
+if [ "${NVRWEB_SKIP_ARM:-0}" != 1 ]; then
+    echo "== ARM build and CGI-level tests through qemu-arm (NVRWEB_SKIP_ARM=1 skips)"
+    scripts/arm.sh build
+    scripts/arm.sh test
+fi
+
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DNVRWEB_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"

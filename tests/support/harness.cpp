@@ -149,7 +149,9 @@ ProcResult run_program(const std::vector<std::string> &argv,
         dup2(in_pipe[0], 0);
         dup2(out_pipe[1], 1);
         dup2(err_pipe[1], 2);
-        execve(cargv[0], cargv.data(), cenv.data());
+        // A bare wrapper name ("qemu-arm") is looked up in PATH.
+        execvpe(cargv[0], cargv.data(), cenv.data());
+        dprintf(2, "cannot run %s: %s\n", cargv[0], strerror(errno));
         _exit(127);
     }
     close(in_pipe[0]);

@@ -3,7 +3,7 @@
 // temporary device root, and hands back its output, exit status and files.
 //
 // NVRWEB_TEST_BIN_DIR overrides the directory of the programs under test and
-// NVRWEB_TEST_WRAPPER (e.g. "qemu-arm -L /usr/arm-linux-gnueabihf") runs them
+// NVRWEB_TEST_WRAPPER (e.g. "qemu-arm -L /", see scripts/arm.sh) runs them
 // through an emulator, so the same tests check a cross build.
 #pragma once
 #include <map>

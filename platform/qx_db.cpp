@@ -1,0 +1,456 @@
+#include "platform/qx_db.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <mutex>
+#include <unistd.h>
+
+#include "common/device_path.h"
+
+struct QxDbConn {
+    sqlite3 *db = nullptr;
+    pid_t pid = 0;
+    std::map<std::string, sqlite3_stmt *> stmts;
+};
+
+namespace {
+
+const int kBusyTimeoutMs = 10000;
+const char kParamsTable[] = "params";
+
+std::mutex g_mu;
+std::map<std::string, QxDbConn *> g_conns;      // host path -> connection
+std::map<std::string, std::string> g_redirects; // device path -> host path
+thread_local int g_depth = 0;
+thread_local std::string g_last_error;
+
+double now_seconds()
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
+}
+
+// A short pause before retrying a transaction that found the file busy;
+// spread by process id so that waiting processes do not retry in step.
+void backoff(int attempt)
+{
+    unsigned ms = 5u + static_cast<unsigned>(getpid() % 7) + static_cast<unsigned>(std::min(attempt, 10)) * 5u;
+    usleep(ms * 1000u);
+}
+
+bool is_busy(int rc)
+{
+    rc &= 0xff;
+    return rc == SQLITE_BUSY || rc == SQLITE_LOCKED;
+}
+
+void set_error(sqlite3 *db, const char *what)
+{
+    g_last_error = std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "no database");
+}
+
+void close_conn(QxDbConn *c)
+{
+    for (auto &kv : c->stmts) sqlite3_finalize(kv.second);
+    c->stmts.clear();
+    if (c->db) sqlite3_close_v2(c->db);
+    delete c;
+}
+
+// Runs a statement without results, retrying while the file is busy.
+int exec_retry(sqlite3 *db, const char *sql, double deadline)
+{
+    for (int attempt = 0;; attempt++) {
+        int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+        if (!is_busy(rc) || now_seconds() > deadline) return rc;
+        backoff(attempt);
+    }
+}
+
+QxDbConn *open_conn(const std::string &host)
+{
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open_v2(host.c_str(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        set_error(db, "open");
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_extended_result_codes(db, 1);
+    // Switching to WAL needs a moment of exclusive access; the setting then
+    // stays with the file, so later opens find it already in place.
+    double deadline = now_seconds() + kBusyTimeoutMs / 1000.0;
+    rc = exec_retry(db, "PRAGMA journal_mode=WAL", deadline);
+    if (rc != SQLITE_OK) {
+        set_error(db, "open");
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    QxDbConn *c = new QxDbConn;
+    c->db = db;
+    c->pid = getpid();
+    return c;
+}
+
+// Cached connection of a host path; a connection inherited through fork()
+// is abandoned (never closed: its locks and file state belong to the parent).
+QxDbConn *get_conn(const std::string &host)
+{
+    auto it = g_conns.find(host);
+    if (it != g_conns.end()) {
+        if (it->second->pid == getpid()) return it->second;
+        g_conns.erase(it);
+    }
+    QxDbConn *c = open_conn(host);
+    if (c) g_conns[host] = c;
+    return c;
+}
+
+// Prepared statements are kept per connection; a statement is reset on
+// release, so a cached one never holds a read open.
+class Stmt {
+public:
+    Stmt(QxDbConn *c, const std::string &sql) : db_(c->db)
+    {
+        auto it = c->stmts.find(sql);
+        if (it != c->stmts.end()) {
+            s_ = it->second;
+            return;
+        }
+        if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &s_, nullptr) != SQLITE_OK) {
+            set_error(db_, "prepare");
+            s_ = nullptr;
+            return;
+        }
+        c->stmts[sql] = s_;
+    }
+    ~Stmt()
+    {
+        if (s_) {
+            sqlite3_reset(s_);
+            sqlite3_clear_bindings(s_);
+        }
+    }
+    Stmt(const Stmt &) = delete;
+    Stmt &operator=(const Stmt &) = delete;
+    explicit operator bool() const { return s_ != nullptr; }
+    sqlite3_stmt *get() const { return s_; }
+    int step()
+    {
+        int rc = sqlite3_step(s_);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) set_error(db_, "step");
+        return rc;
+    }
+
+private:
+    sqlite3 *db_;
+    sqlite3_stmt *s_ = nullptr;
+};
+
+std::string quoted(const char *table) { return std::string("\"") + table + "\""; }
+
+// Text of a column, bounded by its byte count and cut at an embedded zero.
+std::string column_string(sqlite3_stmt *s, int col)
+{
+    const unsigned char *t = sqlite3_column_text(s, col);
+    int n = sqlite3_column_bytes(s, col);
+    if (!t || n <= 0) return std::string();
+    const char *p = reinterpret_cast<const char *>(t);
+    return std::string(p, strnlen(p, static_cast<size_t>(n)));
+}
+
+} // namespace
+
+bool qxdb_valid_table_name(const char *name)
+{
+    if (!name || !(*name >= 'a' && *name <= 'z')) return false;
+    size_t n = 0;
+    for (const char *p = name; *p; p++, n++) {
+        char ch = *p;
+        if (!((ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == '_')) return false;
+    }
+    if (n > 63) return false;
+    if (strncmp(name, "sqlite_", 7) == 0) return false;
+    return strcmp(name, kParamsTable) != 0;
+}
+
+int QxDbTxn::fail(int rc)
+{
+    if (is_busy(rc)) busy_ = true;
+    return -1;
+}
+
+bool QxDbTxn::table_exists(const char *table)
+{
+    Stmt s(conn_, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?1");
+    if (!s) return false;
+    sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
+    int rc = s.step();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) fail(rc);
+    return rc == SQLITE_ROW;
+}
+
+int QxDbTxn::ensure_table(const char *table)
+{
+    if (!table || (strcmp(table, kParamsTable) != 0 && !qxdb_valid_table_name(table))) return -1;
+    if (!write_) {
+        g_last_error = "write in a read transaction";
+        return -1;
+    }
+    if (ensured_ == table) return 0;
+    std::string sql = strcmp(table, kParamsTable) == 0
+                          ? "CREATE TABLE IF NOT EXISTS params (key TEXT PRIMARY KEY, value TEXT NOT NULL)"
+                          : "CREATE TABLE IF NOT EXISTS " + quoted(table) +
+                                " (id INTEGER PRIMARY KEY, data BLOB NOT NULL)";
+    int rc = sqlite3_exec(conn_->db, sql.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        set_error(conn_->db, "create table");
+        return fail(rc);
+    }
+    ensured_ = table;
+    return 0;
+}
+
+int QxDbTxn::get(const char *table, int64_t key, void *rec, size_t size)
+{
+    if (!qxdb_valid_table_name(table) || (!rec && size)) return -1;
+    Stmt s(conn_, "SELECT data FROM " + quoted(table) + " WHERE id=?1");
+    if (!s) return table_exists(table) || busy_ ? -1 : 0;
+    sqlite3_bind_int64(s.get(), 1, key);
+    int rc = s.step();
+    if (rc == SQLITE_DONE) return 0;
+    if (rc != SQLITE_ROW) return fail(rc);
+    const void *data = sqlite3_column_blob(s.get(), 0);
+    size_t len = static_cast<size_t>(sqlite3_column_bytes(s.get(), 0));
+    if (size) {
+        memset(rec, 0, size);
+        if (data && len) memcpy(rec, data, std::min(len, size));
+    }
+    return 1;
+}
+
+int QxDbTxn::scan(const char *table, int64_t first, int64_t count,
+                  const std::function<void(int64_t, const void *, size_t)> &fn)
+{
+    if (!qxdb_valid_table_name(table) || count < 0) return -1;
+    Stmt s(conn_, "SELECT id, data FROM " + quoted(table) + " WHERE id>=?1 AND id<?2 ORDER BY id");
+    if (!s) return table_exists(table) || busy_ ? -1 : 0;
+    sqlite3_bind_int64(s.get(), 1, first);
+    sqlite3_bind_int64(s.get(), 2, first + count);
+    int rows = 0;
+    for (;;) {
+        int rc = s.step();
+        if (rc == SQLITE_DONE) return rows;
+        if (rc != SQLITE_ROW) return fail(rc);
+        const void *data = sqlite3_column_blob(s.get(), 1);
+        size_t len = data ? static_cast<size_t>(sqlite3_column_bytes(s.get(), 1)) : 0;
+        fn(sqlite3_column_int64(s.get(), 0), data, len);
+        rows++;
+    }
+}
+
+int QxDbTxn::put(const char *table, int64_t key, const void *rec, size_t size)
+{
+    if (!qxdb_valid_table_name(table) || (!rec && size)) return -1;
+    if (ensure_table(table) < 0) return -1;
+    Stmt s(conn_, "INSERT OR REPLACE INTO " + quoted(table) + " (id, data) VALUES (?1, ?2)");
+    if (!s) return fail(sqlite3_errcode(conn_->db));
+    sqlite3_bind_int64(s.get(), 1, key);
+    sqlite3_bind_blob(s.get(), 2, size ? rec : "", static_cast<int>(size), SQLITE_STATIC);
+    int rc = s.step();
+    return rc == SQLITE_DONE ? 0 : fail(rc);
+}
+
+int QxDbTxn::del(const char *table, int64_t key)
+{
+    if (!qxdb_valid_table_name(table) || !write_) return -1;
+    if (!table_exists(table)) return busy_ ? -1 : 0;
+    Stmt s(conn_, "DELETE FROM " + quoted(table) + " WHERE id=?1");
+    if (!s) return fail(sqlite3_errcode(conn_->db));
+    sqlite3_bind_int64(s.get(), 1, key);
+    int rc = s.step();
+    return rc == SQLITE_DONE ? 0 : fail(rc);
+}
+
+int64_t QxDbTxn::count(const char *table)
+{
+    if (!qxdb_valid_table_name(table)) return -1;
+    if (!table_exists(table)) return busy_ ? -1 : 0;
+    Stmt s(conn_, "SELECT count(*) FROM " + quoted(table));
+    if (!s) return fail(sqlite3_errcode(conn_->db));
+    int rc = s.step();
+    if (rc != SQLITE_ROW) return fail(rc);
+    return sqlite3_column_int64(s.get(), 0);
+}
+
+int QxDbTxn::tables(std::vector<std::string> *out)
+{
+    out->clear();
+    Stmt s(conn_, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name");
+    if (!s) return fail(sqlite3_errcode(conn_->db));
+    for (;;) {
+        int rc = s.step();
+        if (rc == SQLITE_DONE) return 0;
+        if (rc != SQLITE_ROW) return fail(rc);
+        std::string name = column_string(s.get(), 0);
+        if (qxdb_valid_table_name(name.c_str())) out->push_back(name);
+    }
+}
+
+int QxDbTxn::param_get(const char *key, std::string *value)
+{
+    if (!key) return -1;
+    Stmt s(conn_, "SELECT value FROM params WHERE key=?1");
+    if (!s) return table_exists(kParamsTable) || busy_ ? -1 : 0;
+    sqlite3_bind_text(s.get(), 1, key, -1, SQLITE_STATIC);
+    int rc = s.step();
+    if (rc == SQLITE_DONE) return 0;
+    if (rc != SQLITE_ROW) return fail(rc);
+    if (value) *value = column_string(s.get(), 0);
+    return 1;
+}
+
+// Stores one parameter with the given conflict rule; the number of rows
+// changed (0 or 1), or -1.
+int QxDbTxn::param_write(const char *verb, const char *key, const char *value)
+{
+    if (!key || !value) return -1;
+    if (ensure_table(kParamsTable) < 0) return -1;
+    Stmt s(conn_, std::string(verb) + " INTO params (key, value) VALUES (?1, ?2)");
+    if (!s) return fail(sqlite3_errcode(conn_->db));
+    sqlite3_bind_text(s.get(), 1, key, -1, SQLITE_STATIC);
+    sqlite3_bind_text(s.get(), 2, value, -1, SQLITE_STATIC);
+    int rc = s.step();
+    if (rc != SQLITE_DONE) return fail(rc);
+    return sqlite3_changes(conn_->db) > 0 ? 1 : 0;
+}
+
+int QxDbTxn::param_put(const char *key, const char *value)
+{
+    return param_write("INSERT OR REPLACE", key, value) < 0 ? -1 : 0;
+}
+
+int QxDbTxn::param_add_missing(const char *key, const char *value)
+{
+    return param_write("INSERT OR IGNORE", key, value);
+}
+
+int QxDbTxn::param_scan(const std::function<void(const char *, const char *)> &fn)
+{
+    Stmt s(conn_, "SELECT key, value FROM params ORDER BY key");
+    if (!s) return table_exists(kParamsTable) || busy_ ? -1 : 0;
+    int rows = 0;
+    for (;;) {
+        int rc = s.step();
+        if (rc == SQLITE_DONE) return rows;
+        if (rc != SQLITE_ROW) return fail(rc);
+        std::string k = column_string(s.get(), 0), v = column_string(s.get(), 1);
+        fn(k.c_str(), v.c_str());
+        rows++;
+    }
+}
+
+std::string qxdb_host_path(const char *device_path)
+{
+    if (!device_path || !*device_path) return std::string();
+    auto it = g_redirects.find(device_path);
+    if (it != g_redirects.end()) return it->second;
+    char buf[4096];
+    return nvr_path(device_path, buf, sizeof buf) ? std::string(buf) : std::string();
+}
+
+int qxdb_redirect(const char *device_path, const char *host_path)
+{
+    if (!device_path || !*device_path) return -1;
+    std::lock_guard<std::mutex> lock(g_mu);
+    if (host_path && *host_path) g_redirects[device_path] = host_path;
+    else g_redirects.erase(device_path);
+    return 0;
+}
+
+int qxdb_transact(const char *path, int mode, const std::function<int(QxDbTxn &)> &body)
+{
+    if (g_depth > 0) {
+        g_last_error = "nested transaction";
+        return -1;
+    }
+    std::lock_guard<std::mutex> lock(g_mu);
+    std::string host = qxdb_host_path(path);
+    if (host.empty()) {
+        g_last_error = "bad database path";
+        return -1;
+    }
+    QxDbConn *conn = get_conn(host);
+    if (!conn) return -1;
+    const bool write = mode == QXDB_WRITE;
+    const double deadline = now_seconds() + kBusyTimeoutMs / 1000.0;
+    for (int attempt = 0;; attempt++) {
+        int rc = exec_retry(conn->db, write ? "BEGIN IMMEDIATE" : "BEGIN", deadline);
+        if (rc != SQLITE_OK) {
+            set_error(conn->db, "begin");
+            return -1;
+        }
+        QxDbTxn txn(conn, write);
+        g_depth++;
+        int result = body(txn);
+        g_depth--;
+        if (result >= 0 && !txn.busy_) {
+            rc = sqlite3_exec(conn->db, "COMMIT", nullptr, nullptr, nullptr);
+            if (rc == SQLITE_OK) return result;
+            set_error(conn->db, "commit");
+            if (is_busy(rc)) txn.busy_ = true;
+        }
+        sqlite3_exec(conn->db, "ROLLBACK", nullptr, nullptr, nullptr);
+        if (!txn.busy_ || now_seconds() > deadline) return -1;
+        backoff(attempt);
+    }
+}
+
+int qxdb_integrity_check(const char *path, std::string *report)
+{
+    std::string first;
+    int rc = qxdb_transact(path, QXDB_READ, [&](QxDbTxn &txn) -> int {
+        QxDbConn *c = txn.conn_;
+        sqlite3_stmt *s = nullptr;
+        if (sqlite3_prepare_v2(c->db, "PRAGMA integrity_check", -1, &s, nullptr) != SQLITE_OK) {
+            first = sqlite3_errmsg(c->db);
+            return -1;
+        }
+        int rows = 0, step;
+        bool ok = false;
+        while ((step = sqlite3_step(s)) == SQLITE_ROW) {
+            std::string line = column_string(s, 0);
+            if (rows++ == 0) {
+                ok = line == "ok";
+                first = line;
+            }
+        }
+        if (step != SQLITE_DONE) {
+            first = sqlite3_errmsg(c->db);
+            ok = false;
+        }
+        sqlite3_finalize(s);
+        return ok ? 0 : -1;
+    });
+    if (rc < 0 && first.empty()) first = g_last_error;
+    if (report) *report = first;
+    return rc < 0 ? -1 : 0;
+}
+
+void qxdb_close_all()
+{
+    std::lock_guard<std::mutex> lock(g_mu);
+    for (auto &kv : g_conns) {
+        if (kv.second->pid == getpid()) close_conn(kv.second);
+    }
+    g_conns.clear();
+}
+
+const char *qxdb_last_error() { return g_last_error.c_str(); }

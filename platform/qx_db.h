@@ -1,0 +1,106 @@
+// The settings database library: record tables and named parameters kept in
+// an SQLite file that request processes and the daemon share.
+//
+// Every entry point takes the database's device path ("/mnt/nand/app/qxdb.db")
+// and maps it through nvr_path(). The connection is opened on first use and
+// kept for the rest of the process (one per database, reopened after fork());
+// nothing happens at start-up. The file runs in WAL mode with a generous busy
+// timeout, so concurrent processes wait for each other instead of failing.
+//
+// Each call of qxdb_transact() is one transaction: a read runs inside BEGIN,
+// a write inside BEGIN IMMEDIATE. When another process holds the file too
+// long, the whole body is rolled back and run again, so a body must only
+// derive its results from what it reads inside the transaction.
+//
+// Schema: a record table is (id INTEGER PRIMARY KEY, data BLOB), created on
+// the first write; the parameters live in the table "params" (key TEXT
+// PRIMARY KEY, value TEXT). Table names come from our own compile-time
+// tables and are checked ([a-z][a-z0-9_]*, at most 63 characters, not
+// "params"); values are always bound, never formatted into SQL.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Device paths of the settings database and of the plate-list database.
+#define QXDB_PATH "/mnt/nand/app/qxdb.db"
+#define QXDB_ANPR_PATH "/mnt/nand/app/anpr.db"
+
+struct QxDbConn;
+
+// Operations available inside one transaction. Results: -1 on a database
+// error (the transaction is then rolled back).
+class QxDbTxn {
+public:
+    // Reads the blob stored under `key` into rec (size bytes): a shorter blob
+    // is zero-padded, a longer one cut. 1 when stored, 0 when not (rec then
+    // untouched).
+    int get(const char *table, int64_t key, void *rec, size_t size);
+    // Calls fn(key, data, length) for each stored row with first <= key <
+    // first + count, in key order. Returns the number of rows visited.
+    int scan(const char *table, int64_t first, int64_t count,
+             const std::function<void(int64_t key, const void *data, size_t length)> &fn);
+    // Stores rec under key (write transactions only).
+    int put(const char *table, int64_t key, const void *rec, size_t size);
+    // Removes the row of key; 0 also when there was none.
+    int del(const char *table, int64_t key);
+    // Creates a record table, or with "params" the parameter table, when it
+    // is missing (write transactions only).
+    int create_table(const char *table) { return ensure_table(table); }
+    // Number of stored rows (0 when the table does not exist).
+    int64_t count(const char *table);
+    // Names of the record tables present in the file, sorted.
+    int tables(std::vector<std::string> *out);
+
+    // Parameters. get: 1 and the value when stored, 0 when missing.
+    int param_get(const char *key, std::string *value);
+    int param_put(const char *key, const char *value);
+    // Stores the value only when the key is missing; 1 stored, 0 kept.
+    int param_add_missing(const char *key, const char *value);
+    // Calls fn(key, value) for every parameter in key order.
+    int param_scan(const std::function<void(const char *key, const char *value)> &fn);
+
+    bool writable() const { return write_; }
+
+private:
+    friend int qxdb_transact(const char *, int, const std::function<int(QxDbTxn &)> &);
+    friend int qxdb_integrity_check(const char *, std::string *);
+    QxDbTxn(QxDbConn *conn, bool write) : conn_(conn), write_(write) {}
+    bool table_exists(const char *table);
+    int ensure_table(const char *table);
+    int param_write(const char *verb, const char *key, const char *value);
+    int fail(int rc);
+    QxDbConn *conn_;
+    bool write_;
+    bool busy_ = false;
+    std::string ensured_; // last table made sure of in this transaction
+};
+
+enum { QXDB_READ = 0, QXDB_WRITE = 1 };
+
+// Runs body as one transaction on the database at device path `path`. The
+// body's negative result rolls back and yields -1; otherwise the result is
+// the body's and the transaction is committed. Nested calls are refused.
+int qxdb_transact(const char *path, int mode, const std::function<int(QxDbTxn &)> &body);
+
+// Runs the database's integrity check; 0 when it reports "ok", else -1 with
+// the first problem in `report` (when given).
+int qxdb_integrity_check(const char *path, std::string *report);
+
+// Lets the database of `device_path` live at `host_path` instead of its
+// mapped device path (the settings tool's --db option). A null host_path
+// removes the redirection.
+int qxdb_redirect(const char *device_path, const char *host_path);
+// Host path a device path resolves to ("" when it does not fit).
+std::string qxdb_host_path(const char *device_path);
+
+// Text of the last failure of this thread (for messages).
+const char *qxdb_last_error();
+
+// Closes every cached connection of this process (tools at exit, tests).
+void qxdb_close_all();
+
+// Checks a table name against the rule above.
+bool qxdb_valid_table_name(const char *name);
