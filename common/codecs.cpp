@@ -1,11 +1,12 @@
-// JSON side of the event-action codecs: pure conversions between request or
-// reply JSON and the records of common/records/. The forms that read or
-// write the settings database are in codecs_store.cpp.
+// JSON codecs of schedules and event actions: conversions between request
+// or reply JSON and the records of common/records/, and the forms that read
+// or write those records in the settings database.
 #include "common/codecs.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "common/settings.h"
 #include "common/web_utils.h"
 
 namespace {
@@ -235,26 +236,46 @@ const IntField kWhiteLedFields[] = {{"chnid", offsetof(WhiteLedEntry, chnid)},
 const IntField kWarningLightFields[] = {{"chnid", offsetof(WarningLightEntry, chnid)},
                                         {"time", offsetof(WarningLightEntry, time)}};
 
-enum LightGroupZeroing { ZERO_WHOLE_TABLE, ZERO_CHANNEL_GROUP };
-
-// Fills channel's group of a light table from the array at `key`.
-template <class Table, size_t N>
-int light_from_json(int channel, Table *table, json_object *obj, const char *key, const IntField (&fields)[N],
-                    LightGroupZeroing zeroing)
+// Fills a zeroed light group from the array at `key` with each entry's
+// group index set to `channel`. The number of entries filled, or -1.
+template <class Entry, size_t N>
+int light_group_from_json(int channel, Entry (&entries)[LIGHT_GROUP_ENTRIES], json_object *obj, const char *key,
+                          const IntField (&fields)[N])
 {
-    if (!table || !valid_channel(channel)) return -1;
     json_object *array = member(obj, key, JK_ARRAY);
     if (!array) return -1;
-    auto &group = table->groups[channel];
-    if (zeroing == ZERO_WHOLE_TABLE) memset(table, 0, sizeof *table);
-    else memset(&group, 0, sizeof group);
+    memset(entries, 0, sizeof entries);
     const bool objects = sent_as_objects(array);
     const size_t n = bounded_len(array, LIGHT_GROUP_ENTRIES);
     for (size_t i = 0; i < n; i++) {
-        group.entries[i].group = channel;
-        entry_from_json(jv_at(array, i), objects, fields, &group.entries[i]);
+        entries[i].group = channel;
+        entry_from_json(jv_at(array, i), objects, fields, &entries[i]);
     }
-    return 0;
+    return static_cast<int>(n);
+}
+
+enum LightTableZeroing { ZERO_WHOLE_TABLE, ZERO_CHANNEL_GROUP };
+
+template <class Table, size_t N>
+int light_table_from_json(int channel, Table *table, json_object *obj, const char *key, const IntField (&fields)[N],
+                          LightTableZeroing zeroing)
+{
+    if (!table || !valid_channel(channel) || !member(obj, key, JK_ARRAY)) return -1;
+    if (zeroing == ZERO_WHOLE_TABLE) memset(table, 0, sizeof *table);
+    return light_group_from_json(channel, table->groups[channel].entries, obj, key, fields);
+}
+
+// Decodes one channel's light parameters and stores them under `table`.
+template <class Params, size_t N>
+int store_light_params(int channel, const char *table, json_object *obj, const char *key, const IntField (&fields)[N],
+                       int (*write)(const char *, const char *, const Params *, int))
+{
+    if (!valid_channel(channel)) return 0;
+    Params params = {};
+    const int n = light_group_from_json(channel, params.entries, obj, key, fields);
+    if (n < 0) return 0;
+    params.count = n;
+    return write(QXDB_PATH, table, &params, channel) == 0 ? 1 : -1;
 }
 } // namespace
 
@@ -265,12 +286,12 @@ json_object *white_params_to_json(const WhiteLedEntry *entries, int count)
 
 int get_white_params_by_json(int channel, WhiteLedTable *table, json_object *obj, const char *key)
 {
-    return light_from_json(channel, table, obj, key, kWhiteLedFields, ZERO_WHOLE_TABLE);
+    return light_table_from_json(channel, table, obj, key, kWhiteLedFields, ZERO_WHOLE_TABLE);
 }
 
 int get_pcnt_white_params_by_json(int channel, WhiteLedTable *table, json_object *obj, const char *key)
 {
-    return light_from_json(channel, table, obj, key, kWhiteLedFields, ZERO_CHANNEL_GROUP);
+    return light_table_from_json(channel, table, obj, key, kWhiteLedFields, ZERO_CHANNEL_GROUP);
 }
 
 json_object *warning_light_params_to_json(const WarningLightEntry *entries, int count)
@@ -280,7 +301,7 @@ json_object *warning_light_params_to_json(const WarningLightEntry *entries, int 
 
 int get_warning_light_params_by_json(int channel, WarningLightTable *table, json_object *obj, const char *key)
 {
-    return light_from_json(channel, table, obj, key, kWarningLightFields, ZERO_WHOLE_TABLE);
+    return light_table_from_json(channel, table, obj, key, kWarningLightFields, ZERO_WHOLE_TABLE);
 }
 
 // ---- HTTP notification --------------------------------------------------------------------------------
@@ -352,6 +373,80 @@ int get_smart_event_ptz_type(int smart_event)
 {
     if (smart_event < 0 || smart_event > PTZ_EVENT_SMART_LAST - PTZ_EVENT_SMART_FIRST) return -1;
     return smart_event + PTZ_EVENT_SMART_FIRST;
+}
+
+// ---- Stored forms -------------------------------------------------------------------------------------------
+
+json_object *get_white_params_json_object(int channel, const char *table_name)
+{
+    WhiteLedParams params = {};
+    if (read_whiteled_params(QXDB_PATH, table_name, &params, channel) != 0) params.count = 0;
+    return white_params_to_json(params.entries, params.count);
+}
+
+json_object *get_pcnt_white_params_json_object(int channel)
+{
+    return get_white_params_json_object(channel, PEOPLECNT_WLED_PARAMS_TABLE);
+}
+
+int set_white_params_by_json(int channel, const char *table_name, json_object *obj, const char *key)
+{
+    return store_light_params<WhiteLedParams>(channel, table_name, obj, key, kWhiteLedFields, write_whiteled_params);
+}
+
+json_object *get_warning_light_params_json_object(int channel, const char *table_name)
+{
+    WarningLightParams params = {};
+    if (read_warning_light_params(QXDB_PATH, table_name, &params, channel) != 0) params.count = 0;
+    return warning_light_params_to_json(params.entries, params.count);
+}
+
+int set_warning_light_params_by_json(int channel, const char *table_name, json_object *obj, const char *key)
+{
+    return store_light_params<WarningLightParams>(channel, table_name, obj, key, kWarningLightFields,
+                                                  write_warning_light_params);
+}
+
+json_object *get_http_params_json_object(int channel, const char *table_name)
+{
+    HttpNotificationParams params = {};
+    if (read_http_notification_params(QXDB_PATH, table_name, &params, channel) != 0) memset(&params, 0, sizeof params);
+    return http_params_to_json(channel, &params);
+}
+
+int set_http_params_by_json(int channel, const char *table_name, json_object *obj, const char *key)
+{
+    HttpNotificationParams params;
+    if (!valid_channel(channel) || get_http_params_by_json(channel, &params, obj, key) != 0) return 0;
+    return write_http_notification_params(QXDB_PATH, table_name, &params) == 0 ? 1 : -1;
+}
+
+json_object *get_ptz_params_json_object(int event_type, int channel)
+{
+    PtzActionTable table = {};
+    int count = 0;
+    if (read_ptz_params(QXDB_PATH, &table, event_type, channel, &count) != 0) count = 0;
+    return ptz_params_to_json(table.entries, count);
+}
+
+int set_ptz_params_by_json(int channel, int event_type, json_object *array)
+{
+    PtzActionTable table;
+    if (get_ptz_params_by_json(channel, event_type, array, &table) != 0) return 0;
+    char name[32];
+    if (!ptz_action_table_name(event_type, name)) return 0;
+    return write_ptz_params_all(QXDB_PATH, &table, event_type, channel) == 0 ? 1 : -1;
+}
+
+uint32_t get_audio_file_id_mask()
+{
+    AlarmAudioFileEntry files[ALARM_AUDIO_FILES];
+    int count = 0;
+    if (read_alarm_audio_files(QXDB_PATH, files, &count) != 0) return 0;
+    uint32_t mask = 0;
+    for (int i = 0; i < count && i < ALARM_AUDIO_FILES; i++)
+        if (files[i].enable == 1) mask |= 1u << i;
+    return mask;
 }
 
 // ---- Other -------------------------------------------------------------------------------------------------------

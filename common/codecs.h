@@ -19,6 +19,10 @@
 // other decoding is applied. Loops are bounded by both the JSON array's
 // length and the record's capacity.
 //
+// The stored forms read or write the settings database (QXDB_PATH); the
+// tables are named by the caller (each event kind has its own names, e.g.
+// "motion_white_led_params"). A failed read encodes as an empty table.
+//
 // Storing forms (set_..._by_json) decode and write in one call:
 //    1  decoded and stored;  0  nothing to store (key missing or not
 //    decodable);  -1  the settings write failed (answer the error reply).
@@ -86,8 +90,9 @@ json_object *get_pcnt_white_params_json_object(int channel);
 // "time"} or arrays [chnid, mode, time]: when the serialised array contains
 // the text "chnid" anywhere, every element is read as an object, otherwise
 // every element as an array. Fills table->groups[channel] and sets each
-// filled entry's group index to `channel`. -1 also for a channel outside
-// 0..63.
+// filled entry's group index to `channel`. Returns the number of entries
+// filled (0..64; store them with write_whiteled_params_all), or -1, also for
+// a channel outside 0..63.
 // get_white_params_by_json zeroes the whole table; the people-counting form
 // zeroes only the channel's group and leaves the other groups as they are.
 int get_white_params_by_json(int channel, WhiteLedTable *table, json_object *obj, const char *key);
@@ -100,8 +105,9 @@ int set_white_params_by_json(int channel, const char *table_name, json_object *o
 json_object *warning_light_params_to_json(const WarningLightEntry *entries, int count);
 json_object *get_warning_light_params_json_object(int channel, const char *table_name);
 // As the white-light form with objects {"chnid", "time"} or arrays
-// [chnid, time]; zeroes the whole table. Keys: "warningLightInfo",
-// "warnLightInfo". Handlers store only table->groups[channel].
+// [chnid, time]; zeroes the whole table and returns the number of entries
+// filled. Keys: "warningLightInfo", "warnLightInfo". Handlers store only
+// table->groups[channel] (write_warning_light_params_all).
 int get_warning_light_params_by_json(int channel, WarningLightTable *table, json_object *obj, const char *key);
 int set_warning_light_params_by_json(int channel, const char *table_name, json_object *obj, const char *key);
 

@@ -287,7 +287,7 @@ TEST(CodecWhiteLight, ObjectAndArrayFormsFillTheChannelGroup)
 {
     auto t = filled<WhiteLedTable>(0x66);
     Json objects(R"({"whiteInfo":[{"chnid":3,"mode":1,"time":30},{"time":5,"chnid":4}]})");
-    ASSERT_EQ(0, get_white_params_by_json(9, t.get(), objects.get(), "whiteInfo"));
+    ASSERT_EQ(2, get_white_params_by_json(9, t.get(), objects.get(), "whiteInfo"));
     const WhiteLedEntry *g = t->groups[9].entries;
     EXPECT_EQ(std::vector<int>({9, 3, 1, 30}), fields(g[0]));
     EXPECT_EQ(std::vector<int>({9, 4, 0, 5}), fields(g[1]));
@@ -295,7 +295,7 @@ TEST(CodecWhiteLight, ObjectAndArrayFormsFillTheChannelGroup)
     EXPECT_TRUE(all_bytes(t->groups[8], 0)); // the whole table was zeroed
 
     Json arrays(R"({"whiteInfo":[[7,2,60],[8],"x"]})");
-    ASSERT_EQ(0, get_white_params_by_json(0, t.get(), arrays.get(), "whiteInfo"));
+    ASSERT_EQ(3, get_white_params_by_json(0, t.get(), arrays.get(), "whiteInfo"));
     g = t->groups[0].entries;
     EXPECT_EQ(std::vector<int>({0, 7, 2, 60}), fields(g[0]));
     EXPECT_EQ(std::vector<int>({0, 8, 0, 0}), fields(g[1]));
@@ -310,7 +310,7 @@ TEST(CodecWhiteLight, ObjectsWithoutChnidAreReadAsArraysAndGiveZeros)
 {
     auto t = filled<WhiteLedTable>(0x66);
     Json req(R"({"whiteInfo":[{"channel":3,"mode":1,"time":30},{"channel":4}]})");
-    ASSERT_EQ(0, get_white_params_by_json(5, t.get(), req.get(), "whiteInfo"));
+    ASSERT_EQ(2, get_white_params_by_json(5, t.get(), req.get(), "whiteInfo"));
     for (int i = 0; i < 2; i++) EXPECT_EQ(std::vector<int>({5, 0, 0, 0}), fields(t->groups[5].entries[i]));
 }
 
@@ -321,7 +321,7 @@ TEST(CodecWhiteLight, BoundsAndRefusals)
     many += "]}";
     Json req(many);
     auto t = filled<WhiteLedTable>(0x66);
-    ASSERT_EQ(0, get_white_params_by_json(63, t.get(), req.get(), "w"));
+    ASSERT_EQ(64, get_white_params_by_json(63, t.get(), req.get(), "w"));
     EXPECT_EQ(63, t->groups[63].entries[63].chnid);
     Json reply(white_params_to_json(t->groups[63].entries, 1000));
     EXPECT_EQ(64u, jv_len(reply.get()));
@@ -342,7 +342,7 @@ TEST(CodecWhiteLight, PeopleCountingFormKeepsOtherGroups)
 {
     auto t = filled<WhiteLedTable>(0x66);
     Json req(R"({"whiteInfo":[[1,2,3]]})");
-    ASSERT_EQ(0, get_pcnt_white_params_by_json(4, t.get(), req.get(), "whiteInfo"));
+    ASSERT_EQ(1, get_pcnt_white_params_by_json(4, t.get(), req.get(), "whiteInfo"));
     EXPECT_TRUE(all_bytes(t->groups[3], 0x66));
     EXPECT_TRUE(all_bytes(t->groups[5], 0x66));
     EXPECT_EQ(std::vector<int>({4, 1, 2, 3}), fields(t->groups[4].entries[0]));
@@ -355,7 +355,7 @@ TEST(CodecWarningLight, BothFormsAndTheRecordLayout)
 {
     auto t = filled<WarningLightTable>(0x66);
     Json objects(R"({"warningLightInfo":[{"chnid":2,"time":15},{"time":"9"}]})");
-    ASSERT_EQ(0, get_warning_light_params_by_json(6, t.get(), objects.get(), "warningLightInfo"));
+    ASSERT_EQ(2, get_warning_light_params_by_json(6, t.get(), objects.get(), "warningLightInfo"));
     const WarningLightEntry *g = t->groups[6].entries;
     EXPECT_EQ(std::vector<int>({6, 2, 15}), fields(g[0]));
     EXPECT_EQ(0, g[0].reserved0[0]);
@@ -363,7 +363,7 @@ TEST(CodecWarningLight, BothFormsAndTheRecordLayout)
     EXPECT_TRUE(all_bytes(t->groups[5], 0));
 
     Json arrays(R"({"warnLightInfo":[[11,20]]})");
-    ASSERT_EQ(0, get_warning_light_params_by_json(6, t.get(), arrays.get(), "warnLightInfo"));
+    ASSERT_EQ(1, get_warning_light_params_by_json(6, t.get(), arrays.get(), "warnLightInfo"));
     EXPECT_EQ(std::vector<int>({6, 11, 20}), fields(t->groups[6].entries[0]));
     Json reply(warning_light_params_to_json(t->groups[6].entries, 1));
     EXPECT_EQ(R"([{"chnid":11,"time":20}])", reply.text());

@@ -2,9 +2,16 @@
 // white light, warning light, HTTP notification, PTZ movements) and the
 // alarm sound table. Shared with the daemon through the settings database;
 // the JSON side is in common/codecs.h.
+//
+// Storage: each event kind keeps its light, HTTP-notification and PTZ tables
+// under table names of its own (common/settings_named.h), one record per
+// channel; the alarm sound table is a fixed table of 10 slots.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+
+#include "common/settings.h"
+#include "common/settings_named.h"
 
 enum {
     EVENT_CHANNELS = 64,      // channels, and groups of the light tables
@@ -46,6 +53,14 @@ struct WhiteLedTable {
 };
 static_assert(sizeof(WhiteLedTable) == 65536, "white-light table is 64 KiB");
 
+// Stored white-light parameters of one channel: the first `count` entries
+// are in use (a stored count outside 0..64 reads as its nearest bound).
+struct WhiteLedParams {
+    int32_t count;
+    WhiteLedEntry entries[LIGHT_GROUP_ENTRIES];
+};
+static_assert(sizeof(WhiteLedParams) == 1028, "stored white-light parameters are 1028 bytes");
+
 // ---- Warning light ------------------------------------------------------------
 struct WarningLightEntry {
     int32_t group; // the channel the table group belongs to
@@ -67,6 +82,12 @@ struct WarningLightTable {
     WarningLightGroup groups[EVENT_CHANNELS];
 };
 static_assert(sizeof(WarningLightTable) == 98304, "warning-light table is 96 KiB");
+
+struct WarningLightParams {
+    int32_t count;
+    WarningLightEntry entries[LIGHT_GROUP_ENTRIES];
+};
+static_assert(sizeof(WarningLightParams) == 1540, "stored warning-light parameters are 1540 bytes");
 
 // ---- HTTP notification ------------------------------------------------------------
 struct HttpNotificationParams {
@@ -119,3 +140,61 @@ struct AlarmAudioFileEntry {
 };
 static_assert(sizeof(AlarmAudioFileEntry) == 136, "alarm sound entry is 136 bytes");
 static_assert(offsetof(AlarmAudioFileEntry, name) == 8, "");
+
+// ---- Storage -------------------------------------------------------------------------------
+
+// Stamps of the stored records: the key (channel) goes into the group index
+// of the used light entries, the owner of the used PTZ entries and the
+// channel of the HTTP record.
+template <class Params> void stamp_light_params(Params *p, int channel)
+{
+    if (p->count < 0) p->count = 0;
+    if (p->count > LIGHT_GROUP_ENTRIES) p->count = LIGHT_GROUP_ENTRIES;
+    for (int i = 0; i < p->count; i++) p->entries[i].group = channel;
+}
+inline void stamp_http_params(HttpNotificationParams *p, int channel) { p->channel = channel; }
+inline void stamp_ptz_table(PtzActionTable *t, int channel)
+{
+    for (PtzActionEntry &e : t->entries)
+        if (e.acto_ptz_channel > 0) e.channel = channel;
+}
+
+// read_/write_/copy_/delete_whiteled_params(path, table name, ...), keyed by
+// channel; the people-counting lights live in PEOPLECNT_WLED_PARAMS_TABLE.
+NVR_DB_NAMED(whiteled_params, WhiteLedParams, EVENT_CHANNELS, stamp_light_params<WhiteLedParams>)
+NVR_DB_NAMED(warning_light_params, WarningLightParams, EVENT_CHANNELS, stamp_light_params<WarningLightParams>)
+NVR_DB_NAMED(http_notification_params, HttpNotificationParams, EVENT_CHANNELS, stamp_http_params)
+// PTZ action tables, one table name per event type (ptz_action_table_name).
+NVR_DB_NAMED(ptz_action_table, PtzActionTable, EVENT_CHANNELS, stamp_ptz_table)
+// read_alarm_audio_file(s), write_alarm_audio_file(s), ...: slot n = key n.
+NVR_DB_RECORD(alarm_audio_file, AlarmAudioFileEntry, "alarm_audio_file", id, ALARM_AUDIO_FILES, NVR_COLUMN(enable))
+
+#define PEOPLECNT_WLED_PARAMS_TABLE "peoplecnt_wled_params"
+inline int read_peoplecnt_wled_params(const char *path, WhiteLedParams *params, int channel)
+{
+    return read_whiteled_params(path, PEOPLECNT_WLED_PARAMS_TABLE, params, channel);
+}
+
+// Store the first `count` entries of one channel's decoded group (the form
+// the JSON decoders fill) under the named table.
+int write_whiteled_params_all(const char *path, const WhiteLedGroup *group, int count, const char *table,
+                              int channel);
+int write_warning_light_params_all(const char *path, const WarningLightGroup *group, int count,
+                                   const char *table, int channel);
+// Stores the record under its own channel.
+int write_http_notification_params(const char *path, const char *table, const HttpNotificationParams *params);
+
+// Table name of an event type's PTZ actions: "ptz_params_<type>", and
+// "peoplecnt_ptz_params" for people counting (20). false for a type outside
+// 0..31.
+bool ptz_action_table_name(int event_type, char (&out)[32]);
+// The PTZ action entries of (event type, channel). *count: the entries
+// filled (64, unused ones have acto_ptz_channel 0), 0 on failure.
+int read_ptz_params(const char *path, PtzActionTable *table, int event_type, int channel, int *count);
+// Stores all entries for (event type, channel); the used entries are owned
+// by the channel.
+int write_ptz_params_all(const char *path, const PtzActionTable *table, int event_type, int channel);
+int copy_ptz_params_all(const char *path, const PtzActionTable *table, int event_type, uint64_t mask);
+// The people-counting forms (event type 20).
+int read_peoplecnt_ptz_params(const char *path, PtzActionTable *table, int channel, int *count);
+int write_peoplecnt_ptz_params_ex(const char *path, const PtzActionTable *table, int channel);
