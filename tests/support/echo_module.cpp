@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <cstdlib>
+
+#include "common/ipc.h"
 #include "common/web_utils.h"
 #include "frontend/cgi.h"
 #include "frontend/route_table.h"
@@ -30,7 +33,35 @@ int echo_upload(char *req)
     return 0;
 }
 
+// Daemon round trip: the request text starts with a request code; the whole
+// text is sent as the payload and the reply's first int32 answered as
+// {"status": n}, or the JSON error reply after the wait.
+void echo_ipc_callback(int, const void *header, const void *payload)
+{
+    on_cgi_common_json_cb(static_cast<int>(ipc_reply_count(header, payload, 4)), payload);
+}
+
+int echo_ipc(char *req)
+{
+    cgi_request_ipc(echo_ipc_callback, atoi(req), static_cast<int>(strlen(req)), req, REPLY_JSON);
+    return 0;
+}
+
+// Setter shape: answers "OK", then sends the operation log of
+// "sub param object [mask]" (the masked form when a mask is given).
+int echo_oplog(char *req)
+{
+    int sub = 0, param = 0, object = 0;
+    unsigned long long mask = 0;
+    int n = sscanf(req, "%d %d %d %llu", &sub, &param, &object, &mask);
+    cgi_writeback_webserver(REPLY_TEXT, "OK");
+    if (n == 4) cgi_send_oplog_mask(sub, param, object, mask);
+    else cgi_send_oplog(sub, param, object);
+    return 0;
+}
+
 const WebRes kEchoRoutes[] = {
+    {"/0003", echo_ipc},    {"/0004", echo_oplog},
     {"/0001", echo},        {"/vb.htm", echo},      {"/1010", echo_upload}, {"/1019", echo_upload},
     {"/oem", echo_upload},  {"/6082", echo_upload}, {"/2079", echo_upload}, {"/0002", echo_upload},
 };
