@@ -434,7 +434,7 @@ int set_ptz_params_by_json(int channel, int event_type, json_object *array)
     PtzActionTable table;
     if (get_ptz_params_by_json(channel, event_type, array, &table) != 0) return 0;
     char name[32];
-    if (!ptz_action_table_name(event_type, name)) return 0;
+    if (!ptz_action_table_name(event_type, name)) return 0; // no table for that event type: nothing to store
     return write_ptz_params_all(QXDB_PATH, &table, event_type, channel) == 0 ? 1 : -1;
 }
 

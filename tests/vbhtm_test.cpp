@@ -222,6 +222,15 @@ TEST(VbHtm, MalformedTextsAnswerParamError)
     EXPECT_EQ(answers({}), dev.get("setdefault=1").out); // runs and answers nothing
 }
 
+TEST(VbHtm, FailedSettingsWriteIsNotOk)
+{
+    VbHtmDevice dev;
+    dev.make_dirs("/mnt/nand/app/qxdb.db"); // a directory where the database belongs
+    EXPECT_EQ(answers({"ERROR", "ERROR"}), dev.get("decode=1&hotplug=1").out);
+    EXPECT_EQ(answers({"ERROR"}), dev.get("oemclean").out);
+    EXPECT_EQ(answers({"7x.7.0.9"}), dev.get("softversion").out);
+}
+
 TEST(VbHtm, SoftwareVersion)
 {
     VbHtmDevice dev;
