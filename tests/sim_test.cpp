@@ -33,7 +33,7 @@ public:
             char *envp[] = {const_cast<char *>(env_root.c_str()), nullptr};
             int null_fd = open("/dev/null", O_WRONLY);
             dup2(null_fd, 2);
-            execve(cargv[0], cargv.data(), envp);
+            execvpe(cargv[0], cargv.data(), envp); // the wrapper (qemu-arm) is found on PATH
             _exit(127);
         }
     }

@@ -5,7 +5,7 @@
 
 #include "common/http_option.h"
 #include "common/web_utils.h"
-#include "modules/system/system.h"
+#include "modules/system/maintenance.h"
 
 int on_http_option_request(char *request)
 {

@@ -1,0 +1,94 @@
+// Camera module: handlers of the camera channel routes, the module's reply
+// dispatcher and the small helpers its files share.
+#pragma once
+#include <cstddef>
+#include <cstring>
+
+#include <json-c/json.h>
+
+#include "common/records/camera.h"
+
+// ---- Reply dispatcher ---------------------------------------------------------
+// Reply callback of every waited request of the module: takes the reply code
+// and payload length from the header and hands the payload with its record
+// count (length / record size of the code) to the callback of the code.
+// Ignores a null payload, codes it does not know and replies that come after
+// the request was already answered.
+void on_camera_ipc_callback(int len, const void *header, const void *payload);
+
+// A per-code callback: `count` whole records of the code's size lie at
+// `payload` (at least one unless the entry is a LIST_REPLY). Each writes the
+// HTTP reply and then sets g_callback_done.
+typedef void (*CameraReplyFn)(const unsigned char *payload, size_t count);
+enum { LIST_REPLY = -1 }; // short_reply of a reply whose record count may be 0
+struct CameraReplyEntry {
+    int code;            // reply code (request code + 5000)
+    size_t record_size;
+    CameraReplyFn fn;
+    // A reply without a whole record: the dispatcher writes the route's error
+    // reply of this kind (REPLY_TEXT, REPLY_JSON) and sets the flag; a list
+    // reply (LIST_REPLY) goes to the callback with count 0.
+    int short_reply;
+};
+// The table the dispatcher searches (ipc_callback.cpp).
+extern const CameraReplyEntry kCameraReplies[];
+extern const size_t kCameraRepliesSize;
+
+// Record `index` of a reply payload copied out (the payload is bytes).
+template <class T> T camera_reply_record(const unsigned char *payload, size_t index)
+{
+    T rec;
+    memcpy(&rec, payload + index * sizeof(T), sizeof(T));
+    return rec;
+}
+
+// ---- Handlers (channels.cpp) -----------------------------------------------------
+int on_get_ipc_channel(char *request);          // /2000
+int on_edit_ipc_channel(char *request);         // /2003
+int on_add_ipc_channel(char *request);          // /2004
+int on_delete_ipc_channel(char *request);       // /2005
+int on_get_channel_names(char *request);        // /2012
+int on_get_poe_default_password(char *request); // /2016
+int on_set_ipc_credentials(char *request);      // /2017
+int on_get_max_poe_num(char *request);          // /2018
+int on_set_ipc_transport(char *request);        // /2031
+
+// ---- Handlers (discovery.cpp) ----------------------------------------------------
+int on_get_ipc_list(char *request);                  // /2001, /2007
+int on_search_ipc(char *request);                    // /2006
+int on_get_ipc_protocols(char *request);             // /2008
+int on_set_ipc_network(char *request);               // /2011
+int on_test_ipc_connection(char *request);           // /2014
+int on_test_ipc_connection2(char *request);          // /2015
+int on_web_get_ipc_model_type(char *request);        // /2025
+int on_web_get_channels_model(char *request);        // /2029
+int on_set_ipc_network_batch(char *request);         // /2032
+int on_get_ipc_network_batch_result(char *request);  // /2033
+
+// Reply callbacks of discovery.cpp.
+void on_ipc_search_cb(const unsigned char *payload, size_t count);       // 8200
+void on_ipc_list_cb(const unsigned char *payload, size_t count);         // 8201
+void on_ipc_test_cb(const unsigned char *payload, size_t count);         // 8202, 8227
+void on_ipc_network_cb(const unsigned char *payload, size_t count);      // 8205
+void on_ipc_batch_result_cb(const unsigned char *payload, size_t count); // 8230
+void on_ipc_model_type_cb(const unsigned char *payload, size_t count);   // 7503
+void on_channels_model_cb(const unsigned char *payload, size_t count);   // 7505
+void on_day_flags_cb(const unsigned char *payload, size_t count);        // 8100
+
+// ---- Shared helpers (camera_util.cpp) -----------------------------------------------
+// A present integer within lo..hi.
+bool camera_int_in_range(json_object *v, int lo, int hi);
+// "max_cameras" (default 32), limited to 0..MAX_CAMERAS.
+int camera_max_channels();
+// The channel's OSD name into name (size bytes); "CAM<n>" (1-based) when none
+// is stored.
+void camera_osd_name(int channel, char *name, size_t size);
+
+// JSON building: integers, texts, and record fields that may lack their zero.
+void camera_json_int(json_object *obj, const char *key, int value);
+void camera_json_text(json_object *obj, const char *key, const char *text);
+void camera_json_field(json_object *obj, const char *key, const char *field, size_t size);
+#define CAMERA_JSON_FIELD(obj, key, field) camera_json_field((obj), (key), (field), sizeof(field))
+
+// Writes obj as the reply (kind 1) and releases it.
+void camera_reply_json(json_object *obj);

@@ -1,0 +1,392 @@
+// Camera requests answered by the daemon: the list of connected cameras,
+// the network search, connection tests, a camera's own network settings
+// (single and batch), model types; and the protocol list of the database.
+#include "common/ipc.h"
+#include "common/records/camera.h"
+#include "common/settings.h"
+#include "common/web_utils.h"
+#include "modules/camera/camera.h"
+
+namespace {
+
+// Marks the waited request handled, once its reply is written.
+void finish(int flag = 1) { g_callback_done = flag; }
+
+// ---- Network change (single and batch items) ---------------------------------------
+enum NetKey {
+    N_MAC, N_OLD_IP, N_NEW_IP, N_NETMASK, N_GATEWAY, N_DNS, N_PORT, N_USER, N_PASSWORD, N_PROTOCOL,
+    N_NETIF, N_MODIFY, N_CHANNEL, N_COUNT
+};
+const JsonPolicy kNetworkPolicy[] = {
+    {"macAddr", JK_STRING},  {"oldIpcAddr", JK_STRING}, {"newIpcAddr", JK_STRING},
+    {"netmask", JK_STRING},  {"gateway", JK_STRING},    {"primaryDNS", JK_STRING},
+    {"port", JK_INT},        {"username", JK_STRING},   {"password", JK_STRING},
+    {"protocol", JK_INT},    {"netif", JK_STRING},      {"modifynum", JK_INT},
+    {"channelId", JK_INT},
+};
+static_assert(sizeof(kNetworkPolicy) / sizeof(kNetworkPolicy[0]) == N_COUNT, "one policy entry per key");
+
+// Parses one network change (/2011, and each item of /2032); false when a
+// required key is missing or out of range.
+bool parse_network_change(json_object *obj, json_object **tb, CameraNetworkRequest *req)
+{
+    if (JSON_PARSE(obj, kNetworkPolicy, tb) < 0) return false;
+    for (int k = N_MAC; k <= N_PROTOCOL; k++)
+        if (!tb[k]) return false;
+    if (!camera_int_in_range(tb[N_PORT], 0, 65535) || !camera_int_in_range(tb[N_PROTOCOL], 0, CAM_PROTO_MAX)) return false;
+    *req = CameraNetworkRequest{};
+    jv_copy(tb[N_MAC], req->mac, sizeof req->mac);
+    jv_copy(tb[N_OLD_IP], req->old_ip, sizeof req->old_ip);
+    jv_copy(tb[N_NEW_IP], req->new_ip, sizeof req->new_ip);
+    jv_copy(tb[N_NETMASK], req->netmask, sizeof req->netmask);
+    jv_copy(tb[N_GATEWAY], req->gateway, sizeof req->gateway);
+    jv_copy(tb[N_DNS], req->dns, sizeof req->dns);
+    req->port = jv_int(tb[N_PORT]);
+    jv_copy(tb[N_USER], req->user_name, sizeof req->user_name);
+    jv_copy(tb[N_PASSWORD], req->password, sizeof req->password);
+    req->protocol = jv_int(tb[N_PROTOCOL]);
+    jv_copy(tb[N_NETIF], req->netif, sizeof req->netif);
+    return true;
+}
+
+// ---- Connection tests ------------------------------------------------------------------
+struct TestRequestInfo {
+    const char *ip;
+    int port;
+    const char *user;
+    const char *password;
+    int protocol;
+};
+
+// Validates a connection test; the texts point into doc.
+bool parse_test_request(const JsonDoc &doc, TestRequestInfo *info)
+{
+    static const JsonPolicy policy[] = {{"ipAddr", JK_STRING}, {"managePort", JK_INT},
+                                        {"camProtocol", JK_INT}, {"userName", JK_STRING},
+                                        {"password", JK_STRING}};
+    json_object *tb[5];
+    if (JSON_PARSE(doc.get(), policy, tb) < 0) return false;
+    if (!jv_str(tb[0])[0] || !tb[1] || jv_int(tb[1]) < 0 || !camera_int_in_range(tb[2], 0, CAM_PROTO_MAX))
+        return false;
+    info->ip = jv_str(tb[0]);
+    info->port = jv_int(tb[1]);
+    info->protocol = jv_int(tb[2]);
+    info->user = jv_str(tb[3]);
+    info->password = jv_str(tb[4]);
+    return true;
+}
+
+int first_int(const unsigned char *payload) { return camera_reply_record<int32_t>(payload, 0); }
+
+} // namespace
+
+// ---- Camera list (/2001, /2007) ---------------------------------------------------------
+
+int on_get_ipc_list(char *)
+{
+    cgi_request_ipc(on_camera_ipc_callback, IPC_CAMERA_LIST, 0, nullptr, REPLY_JSON);
+    return 0;
+}
+
+void on_ipc_list_cb(const unsigned char *payload, size_t count)
+{
+    json_object *list = json_object_new_array();
+    for (size_t i = 0; i < count; i++) {
+        CameraListRecord r = camera_reply_record<CameraListRecord>(payload, i);
+        char name[128] = "";
+        if (valid_channel(r.id)) camera_osd_name(r.id, name, sizeof name);
+        json_object *e = json_object_new_object();
+        camera_json_int(e, "id", r.id);
+        camera_json_int(e, "enable", 1);
+        camera_json_text(e, "name", name);
+        CAMERA_JSON_FIELD(e, "ipAddr", r.ip_addr);
+        camera_json_int(e, "managePort", r.manage_port);
+        camera_json_int(e, "camProtocol", r.protocol);
+        CAMERA_JSON_FIELD(e, "vendor", r.vendor);
+        CAMERA_JSON_FIELD(e, "sn", r.sn);
+        CAMERA_JSON_FIELD(e, "snReal", r.sn_real);
+        CAMERA_JSON_FIELD(e, "mac", r.mac);
+        CAMERA_JSON_FIELD(e, "model", r.model);
+        CAMERA_JSON_FIELD(e, "fwVersion", r.fw_version);
+        camera_json_int(e, "state", r.state);
+        camera_json_int(e, "mainRtspPort", r.main_rtsp_port);
+        camera_json_int(e, "physicalport", r.physical_port);
+        camera_json_int(e, "poechannel", r.poe_channel);
+        camera_json_int(e, "alarmin", r.alarm_in);
+        camera_json_int(e, "alarmout", r.alarm_out);
+        camera_json_int(e, "whiteLed", r.white_led);
+        camera_json_int(e, "ledAlarm", r.led_alarm);
+        camera_json_int(e, "ledManual", r.led_manual);
+        camera_json_int(e, "minorid", r.minor_id);
+        camera_json_int(e, "subState", r.sub_state);
+        camera_json_int(e, "connectState", r.connect_state);
+        CAMERA_JSON_FIELD(e, "ddns", r.ddns);
+        CAMERA_JSON_FIELD(e, "chipinfo", r.chip_info);
+        json_object_array_add(list, e);
+    }
+    json_object *o = json_object_new_object();
+    json_object_object_add(o, "IPC", list);
+    camera_json_int(o, "maxIPCNums", camera_max_channels());
+    camera_reply_json(o);
+    finish();
+}
+
+// ---- Network search (/2006) ----------------------------------------------------------------
+
+int on_search_ipc(char *request)
+{
+    static const JsonPolicy policy[] = {{"protocol", JK_INT}};
+    JsonDoc doc(request);
+    json_object *tb[1];
+    if (JSON_PARSE(doc.get(), policy, tb) < 0 || !camera_int_in_range(tb[0], 0, CAM_PROTO_MAX)) return 0;
+    int32_t protocol = jv_int(tb[0]);
+    cgi_request_ipc(on_camera_ipc_callback, IPC_CAMERA_SEARCH, protocol, REPLY_JSON);
+    return 0;
+}
+
+void on_ipc_search_cb(const unsigned char *payload, size_t count)
+{
+    json_object *list = json_object_new_array();
+    for (size_t i = 0; i < count; i++) {
+        CameraSearchRecord r = camera_reply_record<CameraSearchRecord>(payload, i);
+        // Names that are not plain ASCII are not passed on.
+        bool ascii = true;
+        for (size_t k = 0; k < sizeof r.name && r.name[k]; k++)
+            if (static_cast<unsigned char>(r.name[k]) >= 0x80) ascii = false;
+        json_object *e = json_object_new_object();
+        CAMERA_JSON_FIELD(e, "ipAddr", r.ip_addr);
+        camera_json_int(e, "managePort", r.manage_port);
+        camera_json_int(e, "protocol", r.protocol);
+        CAMERA_JSON_FIELD(e, "macAddr", r.mac);
+        CAMERA_JSON_FIELD(e, "vendor", r.vendor);
+        CAMERA_JSON_FIELD(e, "sn", r.sn);
+        CAMERA_JSON_FIELD(e, "fwVersion", r.fw_version);
+        CAMERA_JSON_FIELD(e, "model", r.model);
+        camera_json_int(e, "modelId", r.model_id);
+        CAMERA_JSON_FIELD(e, "netmask", r.netmask);
+        CAMERA_JSON_FIELD(e, "dns", r.dns);
+        CAMERA_JSON_FIELD(e, "gateway", r.gateway);
+        CAMERA_JSON_FIELD(e, "netif", r.netif);
+        camera_json_int(e, "active_status", r.active_status);
+        if (ascii)
+            CAMERA_JSON_FIELD(e, "name", r.name);
+        else
+            camera_json_text(e, "name", "");
+        CAMERA_JSON_FIELD(e, "snReal", r.sn_real);
+        json_object_array_add(list, e);
+    }
+    json_object *o = json_object_new_object();
+    camera_json_text(o, "resultString", count > 0 ? "OK" : "NO");
+    json_object_object_add(o, "IPC", list);
+    camera_reply_json(o);
+    finish();
+}
+
+// ---- Protocols and models (/2008) ----------------------------------------------------------
+
+int on_get_ipc_protocols(char *)
+{
+    std::vector<IpcProtocolRecord> protocols;
+    read_ipc_protocols(QXDB_PATH, &protocols);
+    json_object *list = json_object_new_array();
+    for (IpcProtocolRecord &p : protocols) {
+        if (p.id == 2 && p.display_model == 1) {
+            p.display_model = 0;
+            write_ipc_protocol(QXDB_PATH, &p);
+        }
+        json_object *e = json_object_new_object();
+        camera_json_int(e, "id", p.id);
+        CAMERA_JSON_FIELD(e, "name", p.name);
+        camera_json_int(e, "protocolFunction", p.protocol_function);
+        camera_json_int(e, "enable", p.enable);
+        camera_json_int(e, "display_model", p.display_model);
+        std::vector<IpcModelRecord> models;
+        read_ipc_models_by_protocol(QXDB_PATH, p.id, &models);
+        json_object *mlist = json_object_new_array();
+        for (const IpcModelRecord &m : models) {
+            json_object *me = json_object_new_object();
+            camera_json_int(me, "id", m.id);
+            CAMERA_JSON_FIELD(me, "name", m.name);
+            camera_json_int(me, "alarm_type", m.alarm_type);
+            camera_json_int(me, "default_model", m.default_model);
+            json_object_array_add(mlist, me);
+        }
+        json_object_object_add(e, "models", mlist);
+        json_object_array_add(list, e);
+    }
+    json_object *o = json_object_new_object();
+    json_object_object_add(o, "protocols", list);
+    camera_reply_json(o);
+    return 0;
+}
+
+// ---- A camera's own network settings (/2011, /2032, /2033) --------------------------------
+
+int on_set_ipc_network(char *request)
+{
+    JsonDoc doc(request);
+    json_object *tb[N_COUNT];
+    CameraNetworkRequest req;
+    if (!parse_network_change(doc.get(), tb, &req)) return 0;
+    cgi_request_ipc(on_camera_ipc_callback, IPC_CAMERA_NETWORK, req, REPLY_JSON);
+    return 0;
+}
+
+void on_ipc_network_cb(const unsigned char *payload, size_t)
+{
+    static const char *const kResults[] = {"OK", "NETWORK_ERR", "INVALID_USER", "UNKNOWN_ERR",
+                                           "PROTO_NOT_SUPPORT"};
+    int status = first_int(payload);
+    json_object *o = json_object_new_object();
+    camera_json_text(o, "resultString", status >= 0 && status <= 4 ? kResults[status] : "ERROR");
+    camera_reply_json(o);
+    finish();
+}
+
+int on_set_ipc_network_batch(char *request)
+{
+    static const JsonPolicy policy[] = {{"cnt", JK_INT}, {"oIPCAddr", JK_ARRAY}};
+    JsonDoc doc(request);
+    json_object *tb[2];
+    if (JSON_PARSE(doc.get(), policy, tb) < 0 || !tb[0] || !tb[1]) return 0;
+    size_t n = jv_len(tb[1]);
+    int cnt = jv_int(tb[0]);
+    if (cnt < 0) cnt = 0;
+    if (static_cast<size_t>(cnt) < n) n = static_cast<size_t>(cnt);
+    if (n > MAX_CAMERAS) n = MAX_CAMERAS;
+
+    cgi_writeback_webserver(REPLY_TEXT, "OK");
+    for (size_t i = 0; i < n; i++) {
+        json_object *item_tb[N_COUNT];
+        CameraNetworkItem item{};
+        if (!parse_network_change(jv_at(tb[1], i), item_tb, &item.req)) continue;
+        if (!valid_channel(jv_int(item_tb[N_CHANNEL]))) continue;
+        item.channel_id = jv_int(item_tb[N_CHANNEL]);
+        item.modify_count = jv_int(item_tb[N_MODIFY]);
+        cgi_notify_ipc(IPC_CAMERA_NETWORK_ITEM, item);
+    }
+    return 0;
+}
+
+int on_get_ipc_network_batch_result(char *)
+{
+    cgi_request_ipc(on_camera_ipc_callback, IPC_CAMERA_NETWORK_RESULT, 0, nullptr, REPLY_JSON);
+    return 0;
+}
+
+void on_ipc_batch_result_cb(const unsigned char *payload, size_t)
+{
+    CameraBatchResult r = camera_reply_record<CameraBatchResult>(payload, 0);
+    int n = r.count < 0 ? 0 : (r.count > MAX_CAMERAS ? MAX_CAMERAS : r.count);
+    json_object *list = json_object_new_array();
+    for (int i = 0; i < n; i++) {
+        json_object *e = json_object_new_object();
+        CAMERA_JSON_FIELD(e, "mac", r.entries[i].mac);
+        camera_json_int(e, "result", r.entries[i].result);
+        json_object_array_add(list, e);
+    }
+    json_object *o = json_object_new_object();
+    json_object_object_add(o, "IPC", list);
+    camera_reply_json(o);
+    finish();
+}
+
+// ---- Connection tests (/2014, /2015) ----------------------------------------------------------
+
+int on_test_ipc_connection(char *request)
+{
+    JsonDoc doc(request);
+    TestRequestInfo info;
+    if (!parse_test_request(doc, &info)) return 0;
+    CameraTestRequest req{};
+    COPY_TEXT(req.ip_addr, info.ip);
+    req.manage_port = info.port;
+    COPY_TEXT(req.user_name, info.user);
+    COPY_TEXT(req.password, info.password);
+    req.protocol = info.protocol;
+    cgi_request_ipc(on_camera_ipc_callback, IPC_CAMERA_TEST, req, REPLY_TEXT);
+    return 0;
+}
+
+int on_test_ipc_connection2(char *request)
+{
+    JsonDoc doc(request);
+    TestRequestInfo info;
+    if (!parse_test_request(doc, &info)) return 0;
+    CameraTestRequest2 req{};
+    COPY_TEXT(req.ip_addr, info.ip);
+    req.manage_port = info.port < 80 ? 80 : info.port;
+    COPY_TEXT(req.user_name, info.user);
+    COPY_TEXT(req.password, info.password);
+    req.protocol = info.protocol;
+    cgi_request_ipc(on_camera_ipc_callback, IPC_CAMERA_TEST2, req, REPLY_TEXT);
+    return 0;
+}
+
+void on_ipc_test_cb(const unsigned char *payload, size_t)
+{
+    int status = first_int(payload);
+    const char *text = "UNKOWNERROR";
+    if (status == 0 || status == 4) text = "OK";
+    else if (status == 1) text = "NETWORKERROR";
+    else if (status == 2) text = "USERERROR";
+    else if (status == 5) text = "BANDWIDTHERROR";
+    cgi_writeback_webserver(REPLY_TEXT, text);
+    finish(status == 0 || status == 4 ? 2 : 1);
+}
+
+// ---- Model types (/2025, /2029) ----------------------------------------------------------------
+
+int on_web_get_ipc_model_type(char *request)
+{
+    static const JsonPolicy policy[] = {{"id", JK_INT}};
+    JsonDoc doc(request);
+    json_object *tb[1];
+    if (JSON_PARSE(doc.get(), policy, tb) < 0 || !camera_int_in_range(tb[0], 0, MAX_CAMERAS - 1))
+        return cgi_error_to_webserver(REPLY_TEXT);
+    int32_t id = jv_int(tb[0]);
+    cgi_request_ipc(on_camera_ipc_callback, IPC_CAMERA_MODEL_TYPE, id, REPLY_TEXT);
+    return 0;
+}
+
+void on_ipc_model_type_cb(const unsigned char *payload, size_t)
+{
+    json_object *o = json_object_new_object();
+    camera_json_int(o, "type", first_int(payload));
+    camera_reply_json(o);
+    finish();
+}
+
+int on_web_get_channels_model(char *)
+{
+    cgi_request_ipc(on_camera_ipc_callback, IPC_CHANNEL_MODELS, 0, nullptr, REPLY_JSON);
+    return 0;
+}
+
+void on_channels_model_cb(const unsigned char *payload, size_t)
+{
+    json_object *list = json_object_new_array();
+    for (size_t i = 0; i < MAX_CAMERAS; i++) {
+        ChannelModelEntry r = camera_reply_record<ChannelModelEntry>(payload, i);
+        json_object *e = json_object_new_object();
+        camera_json_int(e, "chnid", r.id);
+        CAMERA_JSON_FIELD(e, "ipaddr", r.ip_addr);
+        CAMERA_JSON_FIELD(e, "model", r.model);
+        CAMERA_JSON_FIELD(e, "fwversion", r.fw_version);
+        json_object_array_add(list, e);
+    }
+    json_object *o = json_object_new_object();
+    json_object_object_add(o, "IPC", list);
+    camera_reply_json(o);
+    finish();
+}
+
+// ---- Day flags (8100) ----------------------------------------------------------------------------
+
+void on_day_flags_cb(const unsigned char *payload, size_t)
+{
+    json_object *days = json_object_new_array();
+    for (size_t d = 0; d < 31; d++) json_object_array_add(days, json_object_new_int(payload[4 + d] != '0' ? 1 : 0));
+    camera_reply_json(days);
+    finish();
+}

@@ -1,0 +1,40 @@
+// The camera module's reply dispatcher: one table of the reply codes it
+// answers, each with its record size and callback.
+#include "common/ipc.h"
+#include "common/web_utils.h"
+#include "modules/camera/camera.h"
+
+#define REPLY_OF(request) ((request) + IPC_REPLY_OFFSET)
+
+const CameraReplyEntry kCameraReplies[] = {
+    {REPLY_OF(IPC_CAMERA_MODEL_TYPE), sizeof(int32_t), on_ipc_model_type_cb, REPLY_TEXT},
+    {REPLY_OF(IPC_CHANNEL_MODELS), MAX_CAMERAS * sizeof(ChannelModelEntry), on_channels_model_cb, REPLY_JSON},
+    {8100, 36, on_day_flags_cb, REPLY_JSON},
+    {REPLY_OF(IPC_CAMERA_SEARCH), sizeof(CameraSearchRecord), on_ipc_search_cb, LIST_REPLY},
+    {REPLY_OF(IPC_CAMERA_LIST), sizeof(CameraListRecord), on_ipc_list_cb, LIST_REPLY},
+    {REPLY_OF(IPC_CAMERA_TEST), sizeof(int32_t), on_ipc_test_cb, REPLY_TEXT},
+    {REPLY_OF(IPC_CAMERA_NETWORK), sizeof(int32_t), on_ipc_network_cb, REPLY_JSON},
+    {REPLY_OF(IPC_CAMERA_TEST2), sizeof(int32_t), on_ipc_test_cb, REPLY_TEXT},
+    {REPLY_OF(IPC_CAMERA_NETWORK_RESULT), sizeof(CameraBatchResult), on_ipc_batch_result_cb, REPLY_JSON},
+};
+const size_t kCameraRepliesSize = sizeof(kCameraReplies) / sizeof(kCameraReplies[0]);
+
+void on_camera_ipc_callback(int, const void *header, const void *payload)
+{
+    if (!payload) return;
+    // One answer per request: a second reply to an answered request is dropped.
+    if (g_callback_done != 0) return;
+    int code = ipc_reply_code(header);
+    for (size_t i = 0; i < kCameraRepliesSize; i++) {
+        const CameraReplyEntry &e = kCameraReplies[i];
+        if (e.code != code) continue;
+        size_t count = ipc_reply_count(header, payload, e.record_size);
+        if (count == 0 && e.short_reply != LIST_REPLY) {
+            cgi_error_to_webserver(e.short_reply);
+            g_callback_done = 1;
+            return;
+        }
+        e.fn(static_cast<const unsigned char *>(payload), count);
+        return;
+    }
+}

@@ -1,0 +1,210 @@
+// Log-in (/1000), log-in through a mailed link (/1018) and log-out (/1014).
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/device_path.h"
+#include "common/ipc.h"
+#include "common/records/login.h"
+#include "common/records/user.h"
+#include "common/settings.h"
+#include "common/web_utils.h"
+#include "frontend/cgi.h"
+#include "modules/system/accounts.h"
+#include "modules/system/system_ipc.h"
+
+namespace {
+
+enum { kLoginNameMax = 255, kLoginDigestMax = 32 };
+enum { LOGIN_NO_USER = -1, LOGIN_REFUSED_LEVEL = -2 };
+enum { kLevelNoWeb = 3 }; // accounts of this level cannot log in through the web
+
+const JsonPolicy kLoginPolicy[] = {
+    {"userName", JK_STRING},
+    {"md5", JK_STRING},
+};
+enum { LOGIN_USER_NAME, LOGIN_MD5 };
+
+// The certificate directories of the HTTPS settings; created here only.
+void config_ssl_params()
+{
+    for (const char *dir : {"/mnt/nand/ssl", "/mnt/nand/ssl/tmp"}) {
+        if (IsDirExisted(dir) == 0) continue;
+        if (mkdir(nvr_path(dir).c_str(), 0755) != 0 && errno != EEXIST)
+            cgi_log("OnSystem", __LINE__, "", "mkdir %s: %s", dir, strerror(errno));
+    }
+}
+
+// Result of a log-in: the user's level, or LOGIN_NO_USER / LOGIN_REFUSED_LEVEL.
+int check_login(const char *name, const char *md5, UserRecord *user)
+{
+    if (find_user_by_name(name, user) != 0) return LOGIN_NO_USER;
+    if (user->type == kLevelNoWeb) return LOGIN_REFUSED_LEVEL;
+    char stored[sizeof user->password + 1];
+    copy_field(stored, sizeof stored, user->password, sizeof user->password);
+    if (stored[0] == '\0' || strcasecmp(stored, md5) != 0) return LOGIN_NO_USER;
+    return user->type;
+}
+
+struct DeviceFacts {
+    int failover_mode;
+    int same_channel;
+    char hardware_version[32];
+    char software_version[256];
+    char model[256];
+};
+
+void read_device_facts(DeviceFacts *facts)
+{
+    facts->failover_mode = get_param_int(QXDB_PATH, "failover_mode", 0);
+    facts->same_channel = get_param_int(QXDB_PATH, "same_channel_exist", 0) == 2 ? 1 : 0;
+    get_param_value(QXDB_PATH, "hardware_version", facts->hardware_version,
+                    sizeof facts->hardware_version, "V1.1");
+    get_param_value(QXDB_PATH, "software_version", facts->software_version,
+                    sizeof facts->software_version, "7x.7.0.9");
+    get_param_value(QXDB_PATH, "model", facts->model, sizeof facts->model, "");
+}
+
+json_object *login_reply(const UserRecord &user, const char *session_id, const DeviceFacts &facts)
+{
+    json_object *obj = json_object_new_object();
+    json_add_int(obj, "type", user.type);
+    json_add_field(obj, "userName", user.name);
+    add_user_rights(obj, user, "remotePermisson"); // the log-in reply's spelling
+    json_object_object_add(obj, "sessionId", json_object_new_string(session_id));
+    json_add_int(obj, "failoverMode", facts.failover_mode);
+    json_add_int(obj, "sameChannel", facts.same_channel);
+    json_add_field(obj, "hardwareVersion", facts.hardware_version);
+    json_add_field(obj, "softwareVersion", facts.software_version);
+    json_add_field(obj, "model", facts.model);
+    return obj;
+}
+
+bool random_bytes(unsigned char *buf, size_t len)
+{
+    size_t got = 0;
+    while (got < len) {
+        ssize_t n = getrandom(buf + got, len - got, 0);
+        if (n > 0) {
+            got += static_cast<size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            break; // no getrandom() on this kernel: fall back to the device
+        }
+    }
+    if (got == len) return true;
+    int fd = open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    while (got < len) {
+        ssize_t n = read(fd, buf + got, len - got);
+        if (n > 0) got += static_cast<size_t>(n);
+        else if (!(n < 0 && errno == EINTR)) break;
+    }
+    close(fd);
+    return got == len;
+}
+
+} // namespace
+
+int get_session_id(char *out, size_t size)
+{
+    enum { kDigits = 32 };
+    if (!out || size < kDigits + 1) return -1;
+    size_t n = 0;
+    unsigned char buf[64];
+    while (n < kDigits) {
+        if (!random_bytes(buf, sizeof buf)) return -1;
+        // Bytes of 250 and more are dropped so that every digit is as likely.
+        for (size_t i = 0; i < sizeof buf && n < kDigits; i++)
+            if (buf[i] < 250) out[n++] = static_cast<char>('0' + buf[i] % 10);
+    }
+    out[n] = '\0';
+    return 0;
+}
+
+int on_user_login(char *request)
+{
+    // parse
+    JsonDoc doc(request);
+    json_object *tb[2];
+    if (!doc || JSON_PARSE(doc.get(), kLoginPolicy, tb) < 0) return 0;
+    config_ssl_params();
+    char name[kLoginNameMax + 1] = "";
+    char md5[kLoginDigestMax + 1] = "";
+    jv_copy(tb[LOGIN_USER_NAME], name, sizeof name);
+    jv_copy(tb[LOGIN_MD5], md5, sizeof md5);
+
+    // validate: the account and its digest
+    UserRecord user;
+    int result = check_login(name, md5, &user);
+    if (result < 0) {
+        char text[32];
+        snprintf(text, sizeof text, "{\"type\":%d}", result);
+        cgi_writeback_webserver(REPLY_TEXT, text);
+        return 0;
+    }
+    char session_id[33];
+    if (get_session_id(session_id, sizeof session_id) != 0) {
+        cgi_log("OnSystem", __LINE__, "", "log-in: no random source for the session id");
+        cgi_error_to_webserver(REPLY_TEXT);
+        return 0;
+    }
+
+    // act: the operation log records the log-in
+    OpLogRecord log;
+    cgi_init_log_info(&log);
+    log.sub_type = 201;
+    log.param_type = 900;
+    COPY_TEXT(log.user_name, name);
+    cgi_send_oplog_record(log);
+
+    // reply
+    DeviceFacts facts = {};
+    read_device_facts(&facts);
+    json_object *reply = login_reply(user, session_id, facts);
+    cgi_writeback_json(REPLY_TEXT, reply);
+    json_object_put(reply);
+    return 0;
+}
+
+int on_user_login_from_mail(char *request)
+{
+    MailLoginRequest payload;
+    memset(&payload, 0, sizeof payload);
+    COPY_TEXT(payload.query, request);
+    system_request_ipc(IPC_MAIL_LOGIN, payload, REPLY_TEXT);
+    return 0;
+}
+
+void on_user_login_from_mail_cb(size_t, const void *payload)
+{
+    int32_t status;
+    memcpy(&status, payload, sizeof status);
+    if (status == 0) {
+        // The cookies' domain is the host the browser asked for, without port.
+        char domain[50];
+        size_t n = strcspn(cgiServerAddr ? cgiServerAddr : "", ":");
+        copy_field(domain, sizeof domain, cgiServerAddr, n);
+        static const char *const kCookies[][2] = {
+            {"userName", "temp"}, {"userType", "2"},        {"permission", "0"},
+            {"sessionId", "0"},   {"language", "en-US"},
+        };
+        for (const auto &c : kCookies) cgiHeaderCookieSetString(c[0], c[1], 600, "/", domain);
+        cgiHeaderLocation("../../html/index.html");
+    } else {
+        cgiHeaderLocation("../../html/home.html");
+    }
+    g_callback_done = 1;
+}
+
+int on_user_logout(char *)
+{
+    cgi_writeback_webserver(REPLY_TEXT, "OK");
+    cgi_send_oplog(202, 900);
+    return 0;
+}
