@@ -81,6 +81,9 @@ struct JsonPolicy {
 int json_parse_policy(json_object *obj, const JsonPolicy *policy, int n, json_object **tb);
 #define JSON_PARSE(obj, policy, tb)                                                               \
     json_parse_policy((obj), (policy), static_cast<int>(sizeof(policy) / sizeof((policy)[0])), (tb))
+// True when v is present and of that kind (the check JSON_PARSE applies);
+// use it on array elements before reading them.
+bool jv_is(json_object *v, JsonKind kind);
 // Value readers over a slot of the table (nullptr = missing).
 int jv_int(json_object *v, int dflt = 0);
 int64_t jv_int64(json_object *v, int64_t dflt = 0);
