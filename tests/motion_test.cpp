@@ -16,8 +16,8 @@
 #include <json-c/json.h>
 
 #include "common/codecs.h"
-#include "common/event_schedule.h"
 #include "common/ipc.h"
+#include "common/records/event_schedule.h"
 #include "common/records/motion.h"
 #include "common/settings.h"
 #include "common/web_utils.h"
@@ -314,7 +314,7 @@ TEST_F(MotionTest, BatchSavesDialogCopiesToTargetsAndNotifiesInOrder)
     EXPECT_EQ(30, copy.email_interval);
     expect_segment(*stored_schedule(read_motion_email_schedule, 3), "07:00", "09:30", 2);
     auto white = std::unique_ptr<WeekSchedule>(new WeekSchedule());
-    ASSERT_EQ(0, read_named_schedule(kDb, white.get(), 3, "motion_whiteled_esche"));
+    ASSERT_EQ(0, read_whiteled_effective_schedule(kDb, "motion_whiteled_esche", white.get(), 3));
     expect_segment(*white, "20:00", "23:00", 0);
     EXPECT_EQ(0, stored(2).sensitivity);
 

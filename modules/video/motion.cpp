@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "common/codecs.h"
-#include "common/event_schedule.h"
 #include "common/ipc.h"
+#include "common/records/event_schedule.h"
 #include "common/records/motion.h"
 #include "common/settings.h"
 #include "common/web_utils.h"
@@ -37,45 +37,52 @@ const char kHttpParams[] = "motion_http_notification_params";
 enum MotionScheduleKind { MS_EFFECTIVE, MS_AUDIBLE, MS_EMAIL, MS_PTZ, MS_WHITE, MS_WARNING, MS_HTTP, MS_MOTION };
 enum { MS_COPIED = MS_MOTION };
 
-// The motion event's own families, or a named table of the action schedules
-// (common/event_schedule.h).
+// The motion event's own families, or the families of a named table
+// (common/records/event_schedule.h).
 struct MotionScheduleOps {
     const char *key;   // key in the settings reply and in dialogs
-    const char *table; // named table, or nullptr
+    const char *table; // named table, or nullptr for the motion's own
     int (*read)(const char *path, WeekSchedule *s, int channel);
     int (*write)(const char *path, const WeekSchedule *s, int channel);
     int (*copy)(const char *path, const WeekSchedule *s, uint64_t mask);
+    int (*read_named)(const char *path, const char *table, WeekSchedule *s, int channel);
+    int (*write_named)(const char *path, const char *table, const WeekSchedule *s, int channel);
+    int (*copy_named)(const char *path, const char *table, const WeekSchedule *s, uint64_t mask);
 };
+
+#define MOTION_SCHEDULE(key, family) \
+    {key, nullptr, read_##family, write_##family, copy_##family##s, nullptr, nullptr, nullptr}
+#define NAMED_SCHEDULE(key, table, family) \
+    {key, table, nullptr, nullptr, nullptr, read_##family, write_##family, copy_##family}
 
 // Indexed by MotionScheduleKind.
 const MotionScheduleOps kSchedules[] = {
-    {"effective", nullptr, read_motion_effective_schedule, write_motion_effective_schedule,
-     copy_motion_effective_schedules},
-    {"audible", nullptr, read_motion_audible_schedule, write_motion_audible_schedule, copy_motion_audible_schedules},
-    {"email", nullptr, read_motion_email_schedule, write_motion_email_schedule, copy_motion_email_schedules},
-    {"ptz", nullptr, read_motion_ptz_schedule, write_motion_ptz_schedule, copy_motion_ptz_schedules},
-    {"white", "motion_whiteled_esche", nullptr, nullptr, nullptr},
-    {"warningLight", "motion_warning_light_esche", nullptr, nullptr, nullptr},
-    {"httpSche", "motion_http_notification_sche", nullptr, nullptr, nullptr},
-    {"schedule", nullptr, read_motion_audible_schedule, write_motion_schedule, nullptr},
+    MOTION_SCHEDULE("effective", motion_effective_schedule),
+    MOTION_SCHEDULE("audible", motion_audible_schedule),
+    MOTION_SCHEDULE("email", motion_email_schedule),
+    MOTION_SCHEDULE("ptz", motion_ptz_schedule),
+    NAMED_SCHEDULE("white", "motion_whiteled_esche", whiteled_effective_schedule),
+    NAMED_SCHEDULE("warningLight", "motion_warning_light_esche", warning_light_effective_schedule),
+    NAMED_SCHEDULE("httpSche", "motion_http_notification_sche", http_notification_schedule),
+    {"schedule", nullptr, read_motion_audible_schedule, write_motion_schedule, nullptr, nullptr, nullptr, nullptr},
 };
 
 int schedule_read(MotionScheduleKind kind, WeekSchedule *s, int channel)
 {
     const MotionScheduleOps &ops = kSchedules[kind];
-    return ops.table ? read_named_schedule(kDb, s, channel, ops.table) : ops.read(kDb, s, channel);
+    return ops.table ? ops.read_named(kDb, ops.table, s, channel) : ops.read(kDb, s, channel);
 }
 
 int schedule_write(MotionScheduleKind kind, const WeekSchedule *s, int channel)
 {
     const MotionScheduleOps &ops = kSchedules[kind];
-    return ops.table ? write_named_schedule(kDb, s, channel, ops.table) : ops.write(kDb, s, channel);
+    return ops.table ? ops.write_named(kDb, ops.table, s, channel) : ops.write(kDb, s, channel);
 }
 
 int schedule_copy(MotionScheduleKind kind, const WeekSchedule *s, uint64_t mask)
 {
     const MotionScheduleOps &ops = kSchedules[kind];
-    return ops.table ? copy_named_schedules(kDb, s, mask, ops.table) : ops.copy(kDb, s, mask);
+    return ops.table ? ops.copy_named(kDb, ops.table, s, mask) : ops.copy(kDb, s, mask);
 }
 
 std::unique_ptr<WeekSchedule> new_schedule() { return std::unique_ptr<WeekSchedule>(new WeekSchedule()); }
@@ -300,15 +307,15 @@ bool copy_motion_settings(int channel, uint64_t mask, int sensitivity, int enabl
         schedule_read(MotionScheduleKind(kind), sche.get(), channel);
         ok &= schedule_copy(MotionScheduleKind(kind), sche.get(), mask) == 0;
     }
-    auto white = std::unique_ptr<WhiteLedGroup>(new WhiteLedGroup());
-    read_whiteled_params(kDb, white.get(), channel, kWhiteParams);
-    ok &= copy_whiteled_params(kDb, white.get(), mask, kWhiteParams) == 0;
-    auto warning = std::unique_ptr<WarningLightGroup>(new WarningLightGroup());
-    read_warning_light_params(kDb, warning.get(), channel, kWarningParams);
-    ok &= copy_warning_light_params(kDb, warning.get(), mask, kWarningParams) == 0;
+    auto white = std::unique_ptr<WhiteLedParams>(new WhiteLedParams());
+    read_whiteled_params(kDb, kWhiteParams, white.get(), channel);
+    ok &= copy_whiteled_params(kDb, kWhiteParams, white.get(), mask) == 0;
+    auto warning = std::unique_ptr<WarningLightParams>(new WarningLightParams());
+    read_warning_light_params(kDb, kWarningParams, warning.get(), channel);
+    ok &= copy_warning_light_params(kDb, kWarningParams, warning.get(), mask) == 0;
     HttpNotificationParams http{};
-    read_http_notification_params(kDb, &http, channel, kHttpParams);
-    ok &= copy_http_notification_params(kDb, &http, mask, kHttpParams) == 0;
+    read_http_notification_params(kDb, kHttpParams, &http, channel);
+    ok &= copy_http_notification_params(kDb, kHttpParams, &http, mask) == 0;
     PtzActionTable ptz{};
     int ptz_count = 0;
     read_ptz_params(kDb, &ptz, PTZ_EVENT_MOTION, channel, &ptz_count);
