@@ -175,6 +175,16 @@ int write_failed(const char *what, int channel, int error_kind)
 
 // ---- Motion record updates -----------------------------------------------------------------
 
+// The stored motion record of a channel (0..63), zeroed when none is stored,
+// carrying its channel.
+MotionRecord stored_motion(int channel)
+{
+    MotionRecord rec{};
+    read_motion(kDb, &rec, channel);
+    rec.channel = channel;
+    return rec;
+}
+
 // Keys a dialog may change in the motion record.
 enum {
     DK_TRI_CHN_ALARMS, DK_ENABLE, DK_TRI_ALARMS, DK_INTERVAL, DK_AUDIO_ID, DK_EMAIL_INTERVAL,
@@ -271,9 +281,7 @@ DialogResult save_motion_dialog(json_object *dialog, bool batch, int *channel_ou
     ok &= set_warning_light_params_by_json(channel, kWarningParams, dialog, "warningLightInfo") >= 0;
     if (batch) ok &= set_http_params_by_json(channel, kHttpParams, dialog, "httpParams") >= 0;
 
-    MotionRecord rec{};
-    read_motion(kDb, &rec, channel);
-    rec.channel = channel;
+    MotionRecord rec = stored_motion(channel);
     bool changed = update_motion_record(dialog, &rec, batch);
     if (batch) {
         const JsonPolicy policy[] = {{"ptzChnId", JK_INT}, {"ptzType", JK_INT}, {"ptzParams", JK_ARRAY}};
@@ -295,8 +303,7 @@ DialogResult save_motion_dialog(json_object *dialog, bool batch, int *channel_ou
 bool copy_motion_settings(int channel, uint64_t mask, int sensitivity, int enable_qx)
 {
     bool ok = true;
-    MotionRecord rec{};
-    read_motion(kDb, &rec, channel);
+    MotionRecord rec = stored_motion(channel);
     rec.sensitivity = sensitivity;
     rec.enable_qx = enable_qx;
     ok &= copy_motions(kDb, &rec, mask) == 0;
@@ -357,8 +364,7 @@ int on_get_movedetect_info(char *request)
     if (!request_channel(doc.get(), "chnid", &channel) || !valid_channel(channel))
         return cgi_error_to_webserver(REPLY_JSON);
 
-    MotionRecord rec{};
-    read_motion(kDb, &rec, channel);
+    MotionRecord rec = stored_motion(channel);
     json_object *o = json_object_new_object();
     put_int(o, "chnid", channel);
     put_int(o, "enable", rec.enable);
@@ -425,9 +431,7 @@ int on_set_movedetect_info(char *request)
 
     // The page's fields over the stored record: the e-mail, action and
     // picture settings it does not carry stay as they are.
-    MotionRecord rec{};
-    read_motion(kDb, &rec, channel);
-    rec.channel = channel;
+    MotionRecord rec = stored_motion(channel);
     rec.enable = jv_int(tb[MV_ENABLE]);
     rec.sensitivity = jv_int(tb[MV_SENSITIVITY]);
     rec.tri_alarms = jv_int(tb[MV_TRI_ALARMS]);
@@ -620,9 +624,7 @@ int on_set_move_email_sche(char *request)
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
     int channel = jv_int(tb[0]);
     if (!valid_channel(channel)) return cgi_error_to_webserver(REPLY_TEXT);
-    MotionRecord rec{};
-    read_motion(kDb, &rec, channel);
-    rec.channel = channel;
+    MotionRecord rec = stored_motion(channel);
     rec.email_enable = jv_int(tb[1]);
     rec.email_interval = jv_int(tb[2]);
     if (write_motion(kDb, &rec) != 0 || store_schedule(doc.get(), MS_EMAIL, channel, "schedule") < 0)
@@ -641,9 +643,7 @@ int on_set_move_others(char *request)
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
     int channel = jv_int(tb[0]);
     if (!valid_channel(channel)) return cgi_error_to_webserver(REPLY_TEXT);
-    MotionRecord rec{};
-    read_motion(kDb, &rec, channel);
-    rec.channel = channel;
+    MotionRecord rec = stored_motion(channel);
     int type = jv_int(tb[1]);
     if (type == 1) take_tri_channels(tb[2], &rec);
     else if (type == 2) rec.tri_alarms = jv_int(tb[3]);
