@@ -450,3 +450,19 @@ json_object *jv_at(json_object *v, size_t i)
     if (i >= jv_len(v)) return nullptr;
     return json_object_array_get_idx(v, i);
 }
+
+void json_add_int(json_object *obj, const char *key, int value)
+{
+    json_object_object_add(obj, key, json_object_new_int(value));
+}
+
+void json_add_text(json_object *obj, const char *key, const char *text)
+{
+    json_object_object_add(obj, key, json_object_new_string(text ? text : ""));
+}
+
+void json_add_field(json_object *obj, const char *key, const char *field, size_t size)
+{
+    size_t n = field ? strnlen(field, size) : 0;
+    json_object_object_add(obj, key, json_object_new_string_len(field ? field : "", static_cast<int>(n)));
+}

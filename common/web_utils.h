@@ -96,6 +96,16 @@ bool jv_copy(json_object *v, char *dst, size_t size);
 size_t jv_len(json_object *v);
 json_object *jv_at(json_object *v, size_t i);
 
+// Building replies. A text field of a record may lack its zero (stored records
+// and daemon replies are untrusted): json_add_field reads at most the field.
+void json_add_int(json_object *obj, const char *key, int value);
+void json_add_text(json_object *obj, const char *key, const char *text);
+void json_add_field(json_object *obj, const char *key, const char *field, size_t size);
+template <size_t N> void json_add_field(json_object *obj, const char *key, const char (&field)[N])
+{
+    json_add_field(obj, key, field, N);
+}
+
 // Owning wrapper for a parsed request.
 struct JsonDoc {
     json_object *obj;
