@@ -142,18 +142,7 @@ void send_motion_oplog(int channel)
     cgi_send_oplog(OPLOG_SUB_SETTING, OPLOG_PARAM_MOTION, channel + 1);
 }
 
-// ---- JSON helpers ------------------------------------------------------------------------
-
-void put_int(json_object *o, const char *key, int value) { json_object_object_add(o, key, json_object_new_int(value)); }
-
-// Adds a record text field, which may lack its zero.
-void put_field(json_object *o, const char *key, const char *field, size_t size)
-{
-    std::vector<char> text(size + 1);
-    copy_field(text.data(), text.size(), field, size);
-    json_object_object_add(o, key, json_object_new_string(text.data()));
-}
-#define PUT_FIELD(o, key, field) put_field((o), (key), (field), sizeof(field))
+// ---- Requests ----------------------------------------------------------------------------
 
 // Reads the channel of a request from an integer key (missing: 0); false
 // when the request is not a JSON object. The caller checks the range.
@@ -366,34 +355,34 @@ int on_get_movedetect_info(char *request)
 
     MotionRecord rec = stored_motion(channel);
     json_object *o = json_object_new_object();
-    put_int(o, "chnid", channel);
-    put_int(o, "enable", rec.enable);
-    put_int(o, "sensitivity", rec.sensitivity);
-    PUT_FIELD(o, "triChannels", rec.tri_channels);
-    put_int(o, "triAlarms", rec.tri_alarms);
-    put_int(o, "interval", rec.interval);
-    put_int(o, "enableQX", rec.enable_qx);
-    PUT_FIELD(o, "motionTable", rec.motion_table);
-    put_int(o, "email_enable", rec.email_enable);
-    put_int(o, "email_interval", rec.email_interval);
-    put_int(o, "email_pic_enable", rec.email_pic_enable);
-    PUT_FIELD(o, "tri_channels_pic", rec.tri_channels_pic);
-    put_int(o, "ptz_interval", rec.ptz_interval);
-    put_int(o, "alarmout_interval", rec.alarmout_interval);
-    put_int(o, "http_notification_interval", rec.http_notification_interval);
+    json_add_int(o, "chnid", channel);
+    json_add_int(o, "enable", rec.enable);
+    json_add_int(o, "sensitivity", rec.sensitivity);
+    json_add_field(o, "triChannels", rec.tri_channels);
+    json_add_int(o, "triAlarms", rec.tri_alarms);
+    json_add_int(o, "interval", rec.interval);
+    json_add_int(o, "enableQX", rec.enable_qx);
+    json_add_field(o, "motionTable", rec.motion_table);
+    json_add_int(o, "email_enable", rec.email_enable);
+    json_add_int(o, "email_interval", rec.email_interval);
+    json_add_int(o, "email_pic_enable", rec.email_pic_enable);
+    json_add_field(o, "tri_channels_pic", rec.tri_channels_pic);
+    json_add_int(o, "ptz_interval", rec.ptz_interval);
+    json_add_int(o, "alarmout_interval", rec.alarmout_interval);
+    json_add_int(o, "http_notification_interval", rec.http_notification_interval);
     for (MotionScheduleKind kind : {MS_EFFECTIVE, MS_AUDIBLE, MS_EMAIL, MS_PTZ})
         json_object_object_add(o, kSchedules[kind].key, schedule_json(kind, channel));
     json_object_object_add(o, "triChnAlarms",
                            get_event_chn_alarmout_object(rec.tri_chn_alarms[0], rec.tri_chn_alarms[1]));
     json_object_object_add(o, "white", schedule_json(MS_WHITE, channel));
     json_object_object_add(o, "whiteInfo", get_white_params_json_object(channel, kWhiteParams));
-    put_int(o, "white_interval", rec.white_interval);
+    json_add_int(o, "white_interval", rec.white_interval);
     json_object_object_add(o, "warningLight", schedule_json(MS_WARNING, channel));
     json_object_object_add(o, "warningLightInfo", get_warning_light_params_json_object(channel, kWarningParams));
-    put_int(o, "warning_light_interval", rec.warning_light_interval);
+    json_add_int(o, "warning_light_interval", rec.warning_light_interval);
     json_object_object_add(o, "httpSche", schedule_json(MS_HTTP, channel));
     json_object_object_add(o, "httpParams", get_http_params_json_object(channel, kHttpParams));
-    put_int(o, "audioId", rec.audio_id);
+    json_add_int(o, "audioId", rec.audio_id);
     json_object_object_add(o, "audioIdMask", json_object_new_int64(get_audio_file_id_mask()));
     json_object_object_add(o, "ptzParams", get_ptz_params_json_object(PTZ_EVENT_MOTION, channel));
     cgi_writeback_json(REPLY_JSON, o);
@@ -483,15 +472,15 @@ void on_get_motion_map_cb(const void *header, const void *payload, size_t)
     MotionMapRecord rec{};
     ipc_reply_record(header, payload, 0, &rec);
     json_object *o = json_object_new_object();
-    PUT_FIELD(o, "map", rec.map);
-    put_int(o, "sensitivity", rec.sensitivity);
-    put_int(o, "result", rec.result);
-    put_int(o, "enable", rec.enable);
-    put_int(o, "modelType", rec.model_type);
-    put_int(o, "fishdisplay", rec.fish_display);
-    put_int(o, "fishtransfer", rec.fish_transfer);
-    put_int(o, "fishinstall", rec.fish_install);
-    put_int(o, "enableAI", rec.enable_ai);
+    json_add_field(o, "map", rec.map);
+    json_add_int(o, "sensitivity", rec.sensitivity);
+    json_add_int(o, "result", rec.result);
+    json_add_int(o, "enable", rec.enable);
+    json_add_int(o, "modelType", rec.model_type);
+    json_add_int(o, "fishdisplay", rec.fish_display);
+    json_add_int(o, "fishtransfer", rec.fish_transfer);
+    json_add_int(o, "fishinstall", rec.fish_install);
+    json_add_int(o, "enableAI", rec.enable_ai);
     cgi_writeback_json(REPLY_JSON, o);
     json_object_put(o);
     g_callback_done = 1;
