@@ -389,8 +389,9 @@ int on_cgi_get_string_from_json(json_object *obj, const char *key, char *buffer,
 
 int on_cgi_is_qx_lpr(int type) { return type >= 11 && type <= 14 ? 1 : 0; }
 
-static bool kind_matches(json_object *v, JsonKind kind)
+bool jv_is(json_object *v, JsonKind kind)
 {
+    if (!v) return false;
     switch (kind) {
     case JK_ANY: return v != nullptr;
     case JK_INT:
@@ -413,7 +414,7 @@ int json_parse_policy(json_object *obj, const JsonPolicy *policy, int n, json_ob
     int found = 0;
     for (int i = 0; i < n; i++) {
         json_object *v = nullptr;
-        if (json_object_object_get_ex(obj, policy[i].key, &v) && v && kind_matches(v, policy[i].kind)) {
+        if (json_object_object_get_ex(obj, policy[i].key, &v) && v && jv_is(v, policy[i].kind)) {
             tb[i] = v;
             found++;
         }
@@ -448,4 +449,20 @@ json_object *jv_at(json_object *v, size_t i)
 {
     if (i >= jv_len(v)) return nullptr;
     return json_object_array_get_idx(v, i);
+}
+
+void json_add_int(json_object *obj, const char *key, int value)
+{
+    json_object_object_add(obj, key, json_object_new_int(value));
+}
+
+void json_add_text(json_object *obj, const char *key, const char *text)
+{
+    json_object_object_add(obj, key, json_object_new_string(text ? text : ""));
+}
+
+void json_add_field(json_object *obj, const char *key, const char *field, size_t size)
+{
+    size_t n = field ? strnlen(field, size) : 0;
+    json_object_object_add(obj, key, json_object_new_string_len(field ? field : "", static_cast<int>(n)));
 }

@@ -81,6 +81,9 @@ struct JsonPolicy {
 int json_parse_policy(json_object *obj, const JsonPolicy *policy, int n, json_object **tb);
 #define JSON_PARSE(obj, policy, tb)                                                               \
     json_parse_policy((obj), (policy), static_cast<int>(sizeof(policy) / sizeof((policy)[0])), (tb))
+// True when v is present and of that kind (the check JSON_PARSE applies);
+// use it on array elements before reading them.
+bool jv_is(json_object *v, JsonKind kind);
 // Value readers over a slot of the table (nullptr = missing).
 int jv_int(json_object *v, int dflt = 0);
 int64_t jv_int64(json_object *v, int64_t dflt = 0);
@@ -92,6 +95,16 @@ bool jv_copy(json_object *v, char *dst, size_t size);
 // Array length (0 for nullptr or a non-array); element access bounded.
 size_t jv_len(json_object *v);
 json_object *jv_at(json_object *v, size_t i);
+
+// Building replies. A text field of a record may lack its zero (stored records
+// and daemon replies are untrusted): json_add_field reads at most the field.
+void json_add_int(json_object *obj, const char *key, int value);
+void json_add_text(json_object *obj, const char *key, const char *text);
+void json_add_field(json_object *obj, const char *key, const char *field, size_t size);
+template <size_t N> void json_add_field(json_object *obj, const char *key, const char (&field)[N])
+{
+    json_add_field(obj, key, field, N);
+}
 
 // Owning wrapper for a parsed request.
 struct JsonDoc {

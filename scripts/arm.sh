@@ -20,7 +20,7 @@ cd "$(dirname "$0")/.."
 
 arm_dir=${NVRWEB_ARM_DIR:-build-arm}
 native_dir=${NVRWEB_NATIVE_DIR:-build}
-filter=${NVRWEB_ARM_FILTER:-"Frontend*:Ipc*:Sim*:Settings*"}
+filter=${NVRWEB_ARM_FILTER:-"Frontend*:Ipc*:Sim*:Settings*:VbHtm*:Motion*"}
 jobs=${NVRWEB_ARM_JOBS:-$(nproc 2>/dev/null || echo 2)}
 wrapper=${NVRWEB_ARM_WRAPPER:-"qemu-arm -L /"}
 # Programs the harness may run; the tools exist once their sources do.

@@ -84,11 +84,5 @@ int camera_max_channels();
 // is stored.
 void camera_osd_name(int channel, char *name, size_t size);
 
-// JSON building: integers, texts, and record fields that may lack their zero.
-void camera_json_int(json_object *obj, const char *key, int value);
-void camera_json_text(json_object *obj, const char *key, const char *text);
-void camera_json_field(json_object *obj, const char *key, const char *field, size_t size);
-#define CAMERA_JSON_FIELD(obj, key, field) camera_json_field((obj), (key), (field), sizeof(field))
-
 // Writes obj as the reply (kind 1) and releases it.
 void camera_reply_json(json_object *obj);

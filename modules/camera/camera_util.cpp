@@ -23,21 +23,6 @@ bool camera_int_in_range(json_object *v, int lo, int hi)
     return n >= lo && n <= hi;
 }
 
-void camera_json_int(json_object *obj, const char *key, int value)
-{
-    json_object_object_add(obj, key, json_object_new_int(value));
-}
-
-void camera_json_text(json_object *obj, const char *key, const char *text)
-{
-    json_object_object_add(obj, key, json_object_new_string(text ? text : ""));
-}
-
-void camera_json_field(json_object *obj, const char *key, const char *field, size_t size)
-{
-    json_object_object_add(obj, key, json_object_new_string_len(field, static_cast<int>(strnlen(field, size))));
-}
-
 void camera_reply_json(json_object *obj)
 {
     cgi_writeback_json(REPLY_JSON, obj);

@@ -96,37 +96,37 @@ void on_ipc_list_cb(const unsigned char *payload, size_t count)
         char name[128] = "";
         if (valid_channel(r.id)) camera_osd_name(r.id, name, sizeof name);
         json_object *e = json_object_new_object();
-        camera_json_int(e, "id", r.id);
-        camera_json_int(e, "enable", 1);
-        camera_json_text(e, "name", name);
-        CAMERA_JSON_FIELD(e, "ipAddr", r.ip_addr);
-        camera_json_int(e, "managePort", r.manage_port);
-        camera_json_int(e, "camProtocol", r.protocol);
-        CAMERA_JSON_FIELD(e, "vendor", r.vendor);
-        CAMERA_JSON_FIELD(e, "sn", r.sn);
-        CAMERA_JSON_FIELD(e, "snReal", r.sn_real);
-        CAMERA_JSON_FIELD(e, "mac", r.mac);
-        CAMERA_JSON_FIELD(e, "model", r.model);
-        CAMERA_JSON_FIELD(e, "fwVersion", r.fw_version);
-        camera_json_int(e, "state", r.state);
-        camera_json_int(e, "mainRtspPort", r.main_rtsp_port);
-        camera_json_int(e, "physicalport", r.physical_port);
-        camera_json_int(e, "poechannel", r.poe_channel);
-        camera_json_int(e, "alarmin", r.alarm_in);
-        camera_json_int(e, "alarmout", r.alarm_out);
-        camera_json_int(e, "whiteLed", r.white_led);
-        camera_json_int(e, "ledAlarm", r.led_alarm);
-        camera_json_int(e, "ledManual", r.led_manual);
-        camera_json_int(e, "minorid", r.minor_id);
-        camera_json_int(e, "subState", r.sub_state);
-        camera_json_int(e, "connectState", r.connect_state);
-        CAMERA_JSON_FIELD(e, "ddns", r.ddns);
-        CAMERA_JSON_FIELD(e, "chipinfo", r.chip_info);
+        json_add_int(e, "id", r.id);
+        json_add_int(e, "enable", 1);
+        json_add_text(e, "name", name);
+        json_add_field(e, "ipAddr", r.ip_addr);
+        json_add_int(e, "managePort", r.manage_port);
+        json_add_int(e, "camProtocol", r.protocol);
+        json_add_field(e, "vendor", r.vendor);
+        json_add_field(e, "sn", r.sn);
+        json_add_field(e, "snReal", r.sn_real);
+        json_add_field(e, "mac", r.mac);
+        json_add_field(e, "model", r.model);
+        json_add_field(e, "fwVersion", r.fw_version);
+        json_add_int(e, "state", r.state);
+        json_add_int(e, "mainRtspPort", r.main_rtsp_port);
+        json_add_int(e, "physicalport", r.physical_port);
+        json_add_int(e, "poechannel", r.poe_channel);
+        json_add_int(e, "alarmin", r.alarm_in);
+        json_add_int(e, "alarmout", r.alarm_out);
+        json_add_int(e, "whiteLed", r.white_led);
+        json_add_int(e, "ledAlarm", r.led_alarm);
+        json_add_int(e, "ledManual", r.led_manual);
+        json_add_int(e, "minorid", r.minor_id);
+        json_add_int(e, "subState", r.sub_state);
+        json_add_int(e, "connectState", r.connect_state);
+        json_add_field(e, "ddns", r.ddns);
+        json_add_field(e, "chipinfo", r.chip_info);
         json_object_array_add(list, e);
     }
     json_object *o = json_object_new_object();
     json_object_object_add(o, "IPC", list);
-    camera_json_int(o, "maxIPCNums", camera_max_channels());
+    json_add_int(o, "maxIPCNums", camera_max_channels());
     camera_reply_json(o);
     finish();
 }
@@ -154,29 +154,29 @@ void on_ipc_search_cb(const unsigned char *payload, size_t count)
         for (size_t k = 0; k < sizeof r.name && r.name[k]; k++)
             if (static_cast<unsigned char>(r.name[k]) >= 0x80) ascii = false;
         json_object *e = json_object_new_object();
-        CAMERA_JSON_FIELD(e, "ipAddr", r.ip_addr);
-        camera_json_int(e, "managePort", r.manage_port);
-        camera_json_int(e, "protocol", r.protocol);
-        CAMERA_JSON_FIELD(e, "macAddr", r.mac);
-        CAMERA_JSON_FIELD(e, "vendor", r.vendor);
-        CAMERA_JSON_FIELD(e, "sn", r.sn);
-        CAMERA_JSON_FIELD(e, "fwVersion", r.fw_version);
-        CAMERA_JSON_FIELD(e, "model", r.model);
-        camera_json_int(e, "modelId", r.model_id);
-        CAMERA_JSON_FIELD(e, "netmask", r.netmask);
-        CAMERA_JSON_FIELD(e, "dns", r.dns);
-        CAMERA_JSON_FIELD(e, "gateway", r.gateway);
-        CAMERA_JSON_FIELD(e, "netif", r.netif);
-        camera_json_int(e, "active_status", r.active_status);
+        json_add_field(e, "ipAddr", r.ip_addr);
+        json_add_int(e, "managePort", r.manage_port);
+        json_add_int(e, "protocol", r.protocol);
+        json_add_field(e, "macAddr", r.mac);
+        json_add_field(e, "vendor", r.vendor);
+        json_add_field(e, "sn", r.sn);
+        json_add_field(e, "fwVersion", r.fw_version);
+        json_add_field(e, "model", r.model);
+        json_add_int(e, "modelId", r.model_id);
+        json_add_field(e, "netmask", r.netmask);
+        json_add_field(e, "dns", r.dns);
+        json_add_field(e, "gateway", r.gateway);
+        json_add_field(e, "netif", r.netif);
+        json_add_int(e, "active_status", r.active_status);
         if (ascii)
-            CAMERA_JSON_FIELD(e, "name", r.name);
+            json_add_field(e, "name", r.name);
         else
-            camera_json_text(e, "name", "");
-        CAMERA_JSON_FIELD(e, "snReal", r.sn_real);
+            json_add_text(e, "name", "");
+        json_add_field(e, "snReal", r.sn_real);
         json_object_array_add(list, e);
     }
     json_object *o = json_object_new_object();
-    camera_json_text(o, "resultString", count > 0 ? "OK" : "NO");
+    json_add_text(o, "resultString", count > 0 ? "OK" : "NO");
     json_object_object_add(o, "IPC", list);
     camera_reply_json(o);
     finish();
@@ -195,20 +195,20 @@ int on_get_ipc_protocols(char *)
             write_ipc_protocol(QXDB_PATH, &p);
         }
         json_object *e = json_object_new_object();
-        camera_json_int(e, "id", p.id);
-        CAMERA_JSON_FIELD(e, "name", p.name);
-        camera_json_int(e, "protocolFunction", p.protocol_function);
-        camera_json_int(e, "enable", p.enable);
-        camera_json_int(e, "display_model", p.display_model);
+        json_add_int(e, "id", p.id);
+        json_add_field(e, "name", p.name);
+        json_add_int(e, "protocolFunction", p.protocol_function);
+        json_add_int(e, "enable", p.enable);
+        json_add_int(e, "display_model", p.display_model);
         std::vector<IpcModelRecord> models;
         read_ipc_models_by_protocol(QXDB_PATH, p.id, &models);
         json_object *mlist = json_object_new_array();
         for (const IpcModelRecord &m : models) {
             json_object *me = json_object_new_object();
-            camera_json_int(me, "id", m.id);
-            CAMERA_JSON_FIELD(me, "name", m.name);
-            camera_json_int(me, "alarm_type", m.alarm_type);
-            camera_json_int(me, "default_model", m.default_model);
+            json_add_int(me, "id", m.id);
+            json_add_field(me, "name", m.name);
+            json_add_int(me, "alarm_type", m.alarm_type);
+            json_add_int(me, "default_model", m.default_model);
             json_object_array_add(mlist, me);
         }
         json_object_object_add(e, "models", mlist);
@@ -238,7 +238,7 @@ void on_ipc_network_cb(const unsigned char *payload, size_t)
                                            "PROTO_NOT_SUPPORT"};
     int status = first_int(payload);
     json_object *o = json_object_new_object();
-    camera_json_text(o, "resultString", status >= 0 && status <= 4 ? kResults[status] : "ERROR");
+    json_add_text(o, "resultString", status >= 0 && status <= 4 ? kResults[status] : "ERROR");
     camera_reply_json(o);
     finish();
 }
@@ -281,8 +281,8 @@ void on_ipc_batch_result_cb(const unsigned char *payload, size_t)
     json_object *list = json_object_new_array();
     for (int i = 0; i < n; i++) {
         json_object *e = json_object_new_object();
-        CAMERA_JSON_FIELD(e, "mac", r.entries[i].mac);
-        camera_json_int(e, "result", r.entries[i].result);
+        json_add_field(e, "mac", r.entries[i].mac);
+        json_add_int(e, "result", r.entries[i].result);
         json_object_array_add(list, e);
     }
     json_object *o = json_object_new_object();
@@ -352,7 +352,7 @@ int on_web_get_ipc_model_type(char *request)
 void on_ipc_model_type_cb(const unsigned char *payload, size_t)
 {
     json_object *o = json_object_new_object();
-    camera_json_int(o, "type", first_int(payload));
+    json_add_int(o, "type", first_int(payload));
     camera_reply_json(o);
     finish();
 }
@@ -369,10 +369,10 @@ void on_channels_model_cb(const unsigned char *payload, size_t)
     for (size_t i = 0; i < MAX_CAMERAS; i++) {
         ChannelModelEntry r = camera_reply_record<ChannelModelEntry>(payload, i);
         json_object *e = json_object_new_object();
-        camera_json_int(e, "chnid", r.id);
-        CAMERA_JSON_FIELD(e, "ipaddr", r.ip_addr);
-        CAMERA_JSON_FIELD(e, "model", r.model);
-        CAMERA_JSON_FIELD(e, "fwversion", r.fw_version);
+        json_add_int(e, "chnid", r.id);
+        json_add_field(e, "ipaddr", r.ip_addr);
+        json_add_field(e, "model", r.model);
+        json_add_field(e, "fwversion", r.fw_version);
         json_object_array_add(list, e);
     }
     json_object *o = json_object_new_object();

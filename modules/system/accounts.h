@@ -37,15 +37,6 @@ void on_modify_poe_camera_pwd_cb(size_t count, const void *payload);
 #include "common/records/user.h"
 
 enum { kUserFlagCount = sizeof(kUserFlags) / sizeof(kUserFlags[0]) };
-// JSON building of the account replies. A text field of a stored record may
-// lack its zero: json_add_field reads at most the field.
-void json_add_int(json_object *obj, const char *key, int value);
-template <size_t N> void json_add_field(json_object *obj, const char *key, const char (&field)[N])
-{
-    char text[N + 1];
-    copy_field(text, sizeof text, field, N);
-    json_object_object_add(obj, key, json_object_new_string(text));
-}
 // Adds an account's rights in the order of the log-in reply and the user
 // list: "permission", the local flags and channel strings, the remote
 // permission under `remote_permission_key`, the remote flags and strings.

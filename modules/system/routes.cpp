@@ -1,7 +1,10 @@
-// Route list of the system module. Handlers are added here as they are built;
-// the list is registered with NVRWEB_MODULE_ROUTES(MODULE_SYSTEM, kRoutes).
+// Route list of the system module (system, users and maintenance), registered
+// with NVRWEB_MODULE_ROUTES(MODULE_SYSTEM, kRoutes). Routes are grouped by
+// feature, one comment line per group; each group's handlers are declared in
+// the header of that feature.
 #include "frontend/route_table.h"
 #include "modules/system/accounts.h"
+#include "modules/system/maintenance.h"
 
 namespace {
 const WebRes kRoutes[] = {
@@ -21,6 +24,8 @@ const WebRes kRoutes[] = {
     {"/6076", on_poe_camera_pwd_notify},
     {"/6077", on_cgi_set_user_info},
     {"/1024", on_clear_permission_update},
+    // maintenance option commands
+    {"/vb.htm", on_http_option_request},
 };
 } // namespace
 

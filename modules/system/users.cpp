@@ -112,10 +112,6 @@ template <class Record> json_object *account_entry(const Record &u)
 
 } // namespace
 
-void json_add_int(json_object *obj, const char *key, int value)
-{
-    json_object_object_add(obj, key, json_object_new_int(value));
-}
 
 void add_user_rights(json_object *obj, const UserRecord &user, const char *remote_permission_key)
 {

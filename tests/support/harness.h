@@ -45,8 +45,9 @@ std::string program_path(const std::string &name);
 // Command prefix for emulated runs ("" natively).
 std::vector<std::string> program_wrapper();
 
-// Runs argv with exactly the environment `env` (plus NVRWEB_ROOT of the
-// root unless env sets it) and `input` on standard input.
+// Runs argv with exactly the environment `env` (sanitizer and emulator
+// settings and PATH pass through; NVRWEB_ROOT only when env sets it) and
+// `input` on standard input.
 ProcResult run_program(const std::vector<std::string> &argv,
                        const std::map<std::string, std::string> &env, const std::string &input,
                        int timeout_seconds = 60);

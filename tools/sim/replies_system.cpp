@@ -19,7 +19,11 @@ std::string mail_login(const SimRequest &req)
 // 3265, new password for the cameras on the PoE ports: done (status 0).
 std::string poe_camera_password(const SimRequest &) { return qx_le32_bytes(0); }
 
+// 4000, interface language (int32 language number): taken (status 0).
+std::string language_set(const SimRequest &) { return qx_le32_bytes(0); }
+
 } // namespace
 
 SIM_REPLY(3504, mail_login);
 SIM_REPLY(3265, poe_camera_password);
+SIM_REPLY(4000, language_set);
