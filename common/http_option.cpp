@@ -118,11 +118,25 @@ int ui_decodeing(const char *text, HttpOptionSlot *slots, int count)
     return 0;
 }
 
+// ---- Answers ------------------------------------------------------------------------------
+
+namespace {
+bool g_reply_started = false; // the CGI header of this request is out
+}
+
+void http_option_reply_reset() { g_reply_started = false; }
+
+void http_option_reply(const char *text)
+{
+    cgi_writeback_webserver(g_reply_started ? REPLY_RAW : REPLY_TEXT, text);
+    g_reply_started = true;
+}
+
 // ---- Options ------------------------------------------------------------------------------
 
 namespace {
 
-void answer(const char *text) { cgi_writeback_webserver(REPLY_TEXT, text); }
+void answer(const char *text) { http_option_reply(text); }
 
 // Runs a command that shell_format() built (formatted = its result).
 int run_command(int formatted, const char *command)

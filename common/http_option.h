@@ -5,7 +5,7 @@
 //
 // Each option function gets its decoded slot (keyword and value) and writes
 // its own answer; several options in one request answer one after another
-// into the same reply.
+// into the same reply, behind one CGI header.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -67,6 +67,11 @@ int get_httpoption_argnum(const char *text);
 // (slots holds HTTP_OPTION_SLOTS entries) or when the split reaches a text
 // position beyond 63: a request text has at most 64 characters.
 int ui_decodeing(const char *text, HttpOptionSlot *slots, int count);
+
+// Answers of one request: the first carries the text/plain CGI header, the
+// later ones are appended without one. Reset at the start of each request.
+void http_option_reply_reset();
+void http_option_reply(const char *text);
 
 // The option functions of the table.
 int setlang(const HttpOptionSlot *slot);

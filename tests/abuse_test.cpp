@@ -117,6 +117,9 @@ std::vector<Hostile> hostile_requests(const std::string &route, const std::strin
                  s += (i ? "&" : "") + keys[i] + "=" + inject[i % inject.size()];
              return s;
          }()},
+        // Option commands ("/vb.htm"): several answers, hostile values.
+        {"option commands", "setlang=1&decode=2&hotplug=x&softversion=1"},
+        {"option injection", "decode=$(" + std::string(kInjectedCommand) + ")&hotplug=;" + kInjectedCommand},
         {"path & param text", "/tmp/../../" + std::string(kEscapeName) + " & " + inject[0]},
     };
     const std::pair<const char *, std::string> scalars[] = {

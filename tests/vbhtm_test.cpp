@@ -123,10 +123,11 @@ TEST(VbHtmParser, ChipIdentityCharacters)
 
 const char kTextHeader[] = "Content-type: text/plain\r\n\r\n";
 
+// The answers of one request behind one CGI header.
 std::string answers(std::initializer_list<const char *> texts)
 {
     std::string out;
-    for (const char *t : texts) out += std::string(kTextHeader) + t;
+    for (const char *t : texts) out += (out.empty() ? std::string(kTextHeader) : std::string()) + t;
     return out;
 }
 

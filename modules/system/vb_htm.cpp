@@ -10,8 +10,9 @@
 int on_http_option_request(char *request)
 {
     const char *text = request ? request : "";
+    http_option_reply_reset();
     if (hash_table_init() != 0) {
-        cgi_writeback_webserver(REPLY_TEXT, "ERROR");
+        http_option_reply("ERROR");
         return 0;
     }
 
@@ -24,7 +25,7 @@ int on_http_option_request(char *request)
     } else {
         count = get_httpoption_argnum(text);
         if (count == 0 || ui_decodeing(text, slots, count) != 0) {
-            cgi_writeback_webserver(REPLY_TEXT, "PARAM ERROR");
+            http_option_reply("PARAM ERROR");
             hash_table_destory();
             return 0;
         }
@@ -33,7 +34,7 @@ int on_http_option_request(char *request)
     for (int i = 0; i < count; i++) {
         const HttpOption *option = http_option_search(&slots[i]);
         if (!option) {
-            cgi_writeback_webserver(REPLY_TEXT, "ERROR");
+            http_option_reply("ERROR");
             break;
         }
         option->func(&slots[i]);
