@@ -20,14 +20,12 @@
 
 #include "frontend/cgi.h"
 #include "frontend/route_table.h"
-#include "platform/qx_db.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/support/garbage_daemon.h"
 
 namespace {
 
 std::vector<std::string> g_routes;
-long g_runs = 0;
 GarbageDaemon *g_daemon = nullptr;
 
 struct Answer {
@@ -72,18 +70,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     fuzz_init();
     for (int slot = 0; slot < MAX_WEBREQ_COUNT; slot++)
         if (const WebRes *r = WebResSlot(slot)) g_routes.push_back(r->path);
-    // A settings database with the factory defaults and one administrator,
-    // made by the settings tool of this build.
-    char exe[4096];
-    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n > 0) {
-        exe[n] = '\0';
-        std::string dir(exe, static_cast<size_t>(strrchr(exe, '/') - exe));
-        std::string tool = dir + "/../nvrweb-settings";
-        if (access(tool.c_str(), X_OK) == 0 &&
-            system((tool + " init && " + tool + " user add admin admin 0 >/dev/null").c_str()) != 0)
-            fuzz_fail("cannot initialise the settings database");
-    }
+    fuzz_init_settings();
     g_daemon = new GarbageDaemon(fuzz_host("/var/run/qxsocket"), respond);
     if (!g_daemon->listening()) fuzz_fail("daemon stand-in cannot listen");
     return 0;
@@ -145,10 +132,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::string reply = fuzz_take_output();
     fuzz_check_after_run(reply, mentions_header(text));
     fuzz_clear_dir("/tmp");
-    // Now and then: the settings database is still sound.
-    std::string report;
-    if (++g_runs % 2000 == 0 && access(fuzz_host(QXDB_PATH).c_str(), F_OK) == 0 &&
-        qxdb_integrity_check(QXDB_PATH, &report) < 0)
-        fuzz_fail("settings database integrity", report);
+    fuzz_check_settings_now_and_then();
     return 0;
 }

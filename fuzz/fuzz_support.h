@@ -47,3 +47,9 @@ void fuzz_check_after_run(const std::string &reply, bool may_echo);
 
 // Removes every file under the device directory (not the directory).
 void fuzz_clear_dir(const char *device_dir);
+
+// A settings database with the factory defaults and the user admin, made by
+// the settings tool of this build (when it is there).
+void fuzz_init_settings();
+// Every few thousand calls: the settings database passes its integrity check.
+void fuzz_check_settings_now_and_then();
