@@ -19,7 +19,7 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$build" -j2 >/dev/null
 
 # The JSON keys the handlers read, from their policy tables and lookups.
-keys=$(grep -rhoE '\{[[:space:]]*"[A-Za-z0-9_.-]{1,64}"[[:space:]]*,[[:space:]]*JK_|json_object_object_get(_ex)?[[:space:]]*\([^,;()]+,[[:space:]]*"[A-Za-z0-9_.-]{1,64}"' \
+keys=$(grep -rhoE '\{[[:space:]]*"[A-Za-z][A-Za-z0-9_.-]{0,63}"[[:space:]]*,|json_object_object_get(_ex)?[[:space:]]*\([^,;()]+,[[:space:]]*"[A-Za-z0-9_.-]{1,64}"' \
     modules common 2>/dev/null | sed -E 's/.*"([^"]+)".*/\1/' | sort -u)
 
 # Seeds from the tests' requests, beside the ones kept in fuzz/corpus/.

@@ -174,7 +174,8 @@ int count_reply_headers(const std::string &out)
 std::vector<std::string> scan_route_keys(const std::string &source_dir)
 {
     static const std::regex kPatterns[] = {
-        std::regex(R"re(\{\s*"([A-Za-z0-9_.\-]{1,64})"\s*,\s*JK_)re"),
+        // Policy entries {"key", JK_...} and other key tables {"key", ...}.
+        std::regex(R"re(\{\s*"([A-Za-z][A-Za-z0-9_.\-]{0,63})"\s*,)re"),
         std::regex(R"re(json_object_object_get(?:_ex)?\s*\([^,;()]+,\s*"([A-Za-z0-9_.\-]{1,64})")re"),
         std::regex(R"re(on_cgi_get_\w+_json\s*\([^,;()]+,\s*"([A-Za-z0-9_.\-]{1,64})")re"),
     };

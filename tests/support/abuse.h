@@ -45,8 +45,8 @@ std::vector<std::string> unexpected_changes(const TreeSnapshot &before, const Tr
 // Number of CGI header blocks ("Content-type: ...\r\n\r\n") in an output.
 int count_reply_headers(const std::string &out);
 
-// JSON keys the handlers of the modules read: the keys of their policy
-// tables ({"key", JK_...}) and of direct lookups, scanned from the sources
+// JSON keys the handlers of the modules read: the keys of their policy and
+// key tables ({"key", JK_...}, {"key", ...}) and of direct lookups, scanned from the sources
 // under `source_dir`/modules and `source_dir`/common, sorted, unique.
 std::vector<std::string> scan_route_keys(const std::string &source_dir);
 // Keys many handlers share, whether or not a scan finds them.
