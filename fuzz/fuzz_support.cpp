@@ -88,7 +88,7 @@ void fuzz_init()
 
     setenv("NVRWEB_ROOT", g_root.c_str(), 1);
     // Daemon waits shrink to microseconds: a time-out costs little.
-    setenv("NVRWEB_TIME_SCALE", "0.0001", 1);
+    setenv("NVRWEB_TIME_SCALE", "0.00001", 1);
     const char *path = getenv("PATH");
     setenv("PATH", (g_base + "/bin:" + (path ? path : "/usr/bin:/bin")).c_str(), 1);
     nvr_root_reset_for_tests();
