@@ -2,10 +2,12 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <memory>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
 
+#include "common/codecs.h"
 #include "common/device_path.h"
 #include "frontend/cgi.h"
 #include "frontend/route_table.h"
@@ -72,6 +74,52 @@ void BM_MultipartParse(benchmark::State &state)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(size));
 }
 BENCHMARK(BM_MultipartParse)->Arg(1 << 20)->Arg(50 << 20)->Unit(benchmark::kMillisecond);
+
+// The week schedule codec both ways: a full week (8 days of 12 segments)
+// from the page's JSON into the record, and from the record into the reply.
+std::string week_request()
+{
+    std::string s = "{\"schedule\":[";
+    for (int d = 0; d < 8; d++) {
+        s += d ? ",[" : "[";
+        for (int i = 0; i < 12; i++) {
+            char seg[64];
+            snprintf(seg, sizeof seg, "%s[\"%02d:00\",\"%02d:59\",%d]", i ? "," : "", i * 2, i * 2 + 1, i % 3);
+            s += seg;
+        }
+        s += "]";
+    }
+    return s + "]}";
+}
+
+void BM_ScheduleFromJson(benchmark::State &state)
+{
+    std::string text = week_request();
+    std::unique_ptr<WeekSchedule> s(new WeekSchedule());
+    for (auto _ : state) {
+        json_object *obj = json_tokener_parse(text.c_str());
+        benchmark::DoNotOptimize(get_schedule_by_json(obj, "schedule", s.get()));
+        json_object_put(obj);
+    }
+    state.SetLabel("parse + decode");
+}
+BENCHMARK(BM_ScheduleFromJson)->Unit(benchmark::kMicrosecond);
+
+void BM_ScheduleToJson(benchmark::State &state)
+{
+    std::string text = week_request();
+    std::unique_ptr<WeekSchedule> s(new WeekSchedule());
+    json_object *obj = json_tokener_parse(text.c_str());
+    get_schedule_by_json(obj, "schedule", s.get());
+    json_object_put(obj);
+    for (auto _ : state) {
+        json_object *reply = get_schedule_json_object(s.get());
+        benchmark::DoNotOptimize(json_object_to_json_string_ext(reply, JSON_C_TO_STRING_PLAIN));
+        json_object_put(reply);
+    }
+    state.SetLabel("encode + serialise");
+}
+BENCHMARK(BM_ScheduleToJson)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

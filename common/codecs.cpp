@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+
+#include <json-c/printbuf.h>
 
 #include "common/settings.h"
 #include "common/web_utils.h"
@@ -106,27 +109,82 @@ struct ScheduleShape {
 const ScheduleShape kGeneralSchedule = {false, SCHEDULE_DAYS, SCHEDULE_JSON_SEGMENTS};
 const ScheduleShape kCameraSchedule = {true, 7, 10};
 
+// Appends a record text (at most size-1 characters, it may lack its zero) as
+// a JSON string, escaped as json-c escapes.
+void append_json_text(std::string &out, const char *field, size_t size)
+{
+    static const char hex[] = "0123456789abcdef";
+    out += '"';
+    size_t n = field ? strnlen(field, size - 1) : 0;
+    for (size_t i = 0; i < n; i++) {
+        unsigned char c = static_cast<unsigned char>(field[i]);
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '/': out += "\\/"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                out += "\\u00";
+                out += hex[c >> 4];
+                out += hex[c & 15];
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    out += '"';
+}
+
+int rendered_serializer(json_object *obj, printbuf *pb, int, int)
+{
+    const std::string *text = static_cast<const std::string *>(json_object_get_userdata(obj));
+    return printbuf_memappend(pb, text->data(), static_cast<int>(text->size())) < 0 ? -1 : 0;
+}
+
+void rendered_free(json_object *, void *userdata) { delete static_cast<std::string *>(userdata); }
+
+// Replies carry week schedules by the handful (8 days of 12 segments each):
+// built as json-c trees they cost most of a request. They are rendered to text
+// once and handed out as an array object that serialises as that text; its
+// elements are not reachable through the array calls.
+json_object *rendered_array(std::string text)
+{
+    json_object *obj = json_object_new_array();
+    if (obj) json_object_set_serializer(obj, rendered_serializer, new std::string(std::move(text)), rendered_free);
+    return obj;
+}
+
 json_object *schedule_to_json(const WeekSchedule *schedule, const ScheduleShape &shape)
 {
-    json_object *week = json_object_new_array();
-    if (!schedule) return week;
+    if (!schedule) return json_object_new_array();
+    std::string out;
+    out.reserve(shape.camera ? 3200 : 4800);
+    out += '[';
     for (int d = 0; d < SCHEDULE_DAYS; d++) {
         const ScheduleDay &day = schedule->days[d];
         const bool valid = !shape.camera || day.whole_day != 0;
-        json_object *segments = json_object_new_array();
+        out += d ? ",[" : "[";
         for (int i = 0; i < SCHEDULE_JSON_SEGMENTS; i++) {
             const ScheduleSegment &seg = day.segments[i];
-            json_object *o = json_object_new_object();
-            json_object_object_add(o, "startTime", valid ? field_string(seg.start_time, sizeof seg.start_time)
-                                                         : json_object_new_string(""));
-            json_object_object_add(o, "endTime", valid ? field_string(seg.end_time, sizeof seg.end_time)
-                                                       : json_object_new_string(""));
-            if (!shape.camera) json_object_object_add(o, "actionType", json_object_new_int(seg.action_type));
-            json_object_array_add(segments, o);
+            out += i ? ",{\"startTime\":" : "{\"startTime\":";
+            append_json_text(out, valid ? seg.start_time : "", sizeof seg.start_time);
+            out += ",\"endTime\":";
+            append_json_text(out, valid ? seg.end_time : "", sizeof seg.end_time);
+            if (!shape.camera) {
+                out += ",\"actionType\":";
+                out += std::to_string(seg.action_type);
+            }
+            out += '}';
         }
-        json_object_array_add(week, segments);
+        out += ']';
     }
-    return week;
+    out += ']';
+    return rendered_array(std::move(out));
 }
 
 int schedule_from_json(json_object *obj, const char *key, WeekSchedule *schedule, const ScheduleShape &shape)

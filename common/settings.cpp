@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -103,15 +104,17 @@ const NvrDbTable *nvr_db_find_table(const char *name)
 int nvr_db_read(const char *path, const NvrDbTable &t, void *rec, int key)
 {
     if (!rec || !key_in_range(t, key)) return -1;
-    std::vector<char> buf(t.size);
-    int rc = qxdb_transact(path, QXDB_READ, [&](QxDbTxn &txn) { return txn.get(t.name, key, buf.data(), t.size); });
+    // Read into a scratch copy (filled whole by get(), zeroed when nothing is
+    // stored) so that a failed read leaves the caller's record untouched.
+    std::unique_ptr<char[]> buf(new char[t.size]);
+    int rc = qxdb_transact(path, QXDB_READ, [&](QxDbTxn &txn) { return txn.get(t.name, key, buf.get(), t.size); });
     if (rc < 0) {
         log_failure(__func__, t.name);
         return -1;
     }
-    if (rc == 0) memset(buf.data(), 0, t.size);
-    set_key(t, buf.data(), key);
-    memcpy(rec, buf.data(), t.size);
+    if (rc == 0) memset(buf.get(), 0, t.size);
+    set_key(t, buf.get(), key);
+    memcpy(rec, buf.get(), t.size);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "common/settings_named.h"
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "common/web_utils.h"
@@ -54,15 +55,17 @@ int nvr_db_named_read(const char *path, const char *table, const NvrDbNamedKind 
 {
     char name[NVR_DB_TABLE_NAME_SIZE];
     if (!rec || !key_in_range(kind, key) || !nvr_db_named_table(table, name)) return -1;
-    std::vector<char> buf(kind.size);
-    int rc = qxdb_transact(path, QXDB_READ, [&](QxDbTxn &txn) { return txn.get(name, key, buf.data(), kind.size); });
+    // Read into a scratch copy (filled whole by get(), zeroed when nothing is
+    // stored) so that a failed read leaves the caller's record untouched.
+    std::unique_ptr<char[]> buf(new char[kind.size]);
+    int rc = qxdb_transact(path, QXDB_READ, [&](QxDbTxn &txn) { return txn.get(name, key, buf.get(), kind.size); });
     if (rc < 0) {
         log_failure(__func__, name);
         return -1;
     }
-    if (rc == 0) memset(buf.data(), 0, kind.size);
-    kind.stamp(buf.data(), key);
-    memcpy(rec, buf.data(), kind.size);
+    if (rc == 0) memset(buf.get(), 0, kind.size);
+    kind.stamp(buf.get(), key);
+    memcpy(rec, buf.get(), kind.size);
     return 0;
 }
 

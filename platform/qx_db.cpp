@@ -7,6 +7,7 @@
 #include <ctime>
 #include <map>
 #include <mutex>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "common/device_path.h"
@@ -72,6 +73,17 @@ int exec_retry(sqlite3 *db, const char *sql, double deadline)
     }
 }
 
+bool file_in_wal_mode(const std::string &host)
+{
+    int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    unsigned char header[20];
+    bool wal = pread(fd, header, sizeof header, 0) == static_cast<ssize_t>(sizeof header) &&
+               memcmp(header, "SQLite format 3", 16) == 0 && header[18] == 2 && header[19] == 2;
+    close(fd);
+    return wal;
+}
+
 QxDbConn *open_conn(const std::string &host)
 {
     sqlite3 *db = nullptr;
@@ -85,9 +97,10 @@ QxDbConn *open_conn(const std::string &host)
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     sqlite3_extended_result_codes(db, 1);
     // Switching to WAL needs a moment of exclusive access; the setting then
-    // stays with the file, so later opens find it already in place.
+    // stays with the file, so later opens find it already in place and skip
+    // the statement (bytes 18 and 19 of the file header are 2 in WAL mode).
     double deadline = now_seconds() + kBusyTimeoutMs / 1000.0;
-    rc = exec_retry(db, "PRAGMA journal_mode=WAL", deadline);
+    if (!file_in_wal_mode(host)) rc = exec_retry(db, "PRAGMA journal_mode=WAL", deadline);
     if (rc != SQLITE_OK) {
         set_error(db, "open");
         sqlite3_close_v2(db);
@@ -154,8 +167,6 @@ private:
     sqlite3_stmt *s_ = nullptr;
 };
 
-std::string quoted(const char *table) { return std::string("\"") + table + "\""; }
-
 // Text of a column, bounded by its byte count and cut at an embedded zero.
 std::string column_string(sqlite3_stmt *s, int col)
 {
@@ -187,6 +198,11 @@ int QxDbTxn::fail(int rc)
     return -1;
 }
 
+// Every record table lives in one SQLite table keyed by (table name, key):
+// the handful of statements below are prepared once per process whatever
+// the number of record tables a request touches.
+const char kRecordsTable[] = "records";
+
 bool QxDbTxn::table_exists(const char *table)
 {
     Stmt s(conn_, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?1");
@@ -204,34 +220,43 @@ int QxDbTxn::ensure_table(const char *table)
         g_last_error = "write in a read transaction";
         return -1;
     }
-    if (ensured_ == table) return 0;
-    std::string sql = strcmp(table, kParamsTable) == 0
-                          ? "CREATE TABLE IF NOT EXISTS params (key TEXT PRIMARY KEY, value TEXT NOT NULL)"
-                          : "CREATE TABLE IF NOT EXISTS " + quoted(table) +
-                                " (id INTEGER PRIMARY KEY, data BLOB NOT NULL)";
-    int rc = sqlite3_exec(conn_->db, sql.c_str(), nullptr, nullptr, nullptr);
+    const bool params = strcmp(table, kParamsTable) == 0;
+    if (ensured_ == (params ? kParamsTable : kRecordsTable)) return 0;
+    const char *sql = params ? "CREATE TABLE IF NOT EXISTS params (key TEXT PRIMARY KEY, value TEXT NOT NULL)"
+                             : "CREATE TABLE IF NOT EXISTS records (tbl TEXT NOT NULL, id INTEGER NOT NULL, "
+                               "data BLOB NOT NULL, PRIMARY KEY (tbl, id)) WITHOUT ROWID";
+    int rc = sqlite3_exec(conn_->db, sql, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         set_error(conn_->db, "create table");
         return fail(rc);
     }
-    ensured_ = table;
+    ensured_ = params ? kParamsTable : kRecordsTable;
     return 0;
+}
+
+// A statement on the records table that failed to prepare: the table does
+// not exist yet (nothing stored: 0), or the file is busy or broken (-1).
+int QxDbTxn::missing_records()
+{
+    return table_exists(kRecordsTable) || busy_ ? -1 : 0;
 }
 
 int QxDbTxn::get(const char *table, int64_t key, void *rec, size_t size)
 {
     if (!qxdb_valid_table_name(table) || (!rec && size)) return -1;
-    Stmt s(conn_, "SELECT data FROM " + quoted(table) + " WHERE id=?1");
-    if (!s) return table_exists(table) || busy_ ? -1 : 0;
-    sqlite3_bind_int64(s.get(), 1, key);
+    Stmt s(conn_, "SELECT data FROM records WHERE tbl=?1 AND id=?2");
+    if (!s) return missing_records();
+    sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
+    sqlite3_bind_int64(s.get(), 2, key);
     int rc = s.step();
     if (rc == SQLITE_DONE) return 0;
     if (rc != SQLITE_ROW) return fail(rc);
     const void *data = sqlite3_column_blob(s.get(), 0);
     size_t len = static_cast<size_t>(sqlite3_column_bytes(s.get(), 0));
     if (size) {
-        memset(rec, 0, size);
-        if (data && len) memcpy(rec, data, std::min(len, size));
+        size_t n = data ? std::min(len, size) : 0;
+        if (n) memcpy(rec, data, n);
+        memset(static_cast<char *>(rec) + n, 0, size - n); // a short blob reads zero-padded
     }
     return 1;
 }
@@ -240,10 +265,11 @@ int QxDbTxn::scan(const char *table, int64_t first, int64_t count,
                   const std::function<void(int64_t, const void *, size_t)> &fn)
 {
     if (!qxdb_valid_table_name(table) || count < 0) return -1;
-    Stmt s(conn_, "SELECT id, data FROM " + quoted(table) + " WHERE id>=?1 AND id<?2 ORDER BY id");
-    if (!s) return table_exists(table) || busy_ ? -1 : 0;
-    sqlite3_bind_int64(s.get(), 1, first);
-    sqlite3_bind_int64(s.get(), 2, first + count);
+    Stmt s(conn_, "SELECT id, data FROM records WHERE tbl=?1 AND id>=?2 AND id<?3 ORDER BY id");
+    if (!s) return missing_records();
+    sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
+    sqlite3_bind_int64(s.get(), 2, first);
+    sqlite3_bind_int64(s.get(), 3, first + count);
     int rows = 0;
     for (;;) {
         int rc = s.step();
@@ -260,10 +286,11 @@ int QxDbTxn::put(const char *table, int64_t key, const void *rec, size_t size)
 {
     if (!qxdb_valid_table_name(table) || (!rec && size)) return -1;
     if (ensure_table(table) < 0) return -1;
-    Stmt s(conn_, "INSERT OR REPLACE INTO " + quoted(table) + " (id, data) VALUES (?1, ?2)");
+    Stmt s(conn_, "INSERT OR REPLACE INTO records (tbl, id, data) VALUES (?1, ?2, ?3)");
     if (!s) return fail(sqlite3_errcode(conn_->db));
-    sqlite3_bind_int64(s.get(), 1, key);
-    sqlite3_bind_blob(s.get(), 2, size ? rec : "", static_cast<int>(size), SQLITE_STATIC);
+    sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
+    sqlite3_bind_int64(s.get(), 2, key);
+    sqlite3_bind_blob(s.get(), 3, size ? rec : "", static_cast<int>(size), SQLITE_STATIC);
     int rc = s.step();
     return rc == SQLITE_DONE ? 0 : fail(rc);
 }
@@ -271,10 +298,10 @@ int QxDbTxn::put(const char *table, int64_t key, const void *rec, size_t size)
 int QxDbTxn::del(const char *table, int64_t key)
 {
     if (!qxdb_valid_table_name(table) || !write_) return -1;
-    if (!table_exists(table)) return busy_ ? -1 : 0;
-    Stmt s(conn_, "DELETE FROM " + quoted(table) + " WHERE id=?1");
-    if (!s) return fail(sqlite3_errcode(conn_->db));
-    sqlite3_bind_int64(s.get(), 1, key);
+    Stmt s(conn_, "DELETE FROM records WHERE tbl=?1 AND id=?2");
+    if (!s) return missing_records();
+    sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
+    sqlite3_bind_int64(s.get(), 2, key);
     int rc = s.step();
     return rc == SQLITE_DONE ? 0 : fail(rc);
 }
@@ -282,9 +309,9 @@ int QxDbTxn::del(const char *table, int64_t key)
 int64_t QxDbTxn::count(const char *table)
 {
     if (!qxdb_valid_table_name(table)) return -1;
-    if (!table_exists(table)) return busy_ ? -1 : 0;
-    Stmt s(conn_, "SELECT count(*) FROM " + quoted(table));
-    if (!s) return fail(sqlite3_errcode(conn_->db));
+    Stmt s(conn_, "SELECT count(*) FROM records WHERE tbl=?1");
+    if (!s) return missing_records();
+    sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
     int rc = s.step();
     if (rc != SQLITE_ROW) return fail(rc);
     return sqlite3_column_int64(s.get(), 0);
@@ -293,8 +320,8 @@ int64_t QxDbTxn::count(const char *table)
 int QxDbTxn::tables(std::vector<std::string> *out)
 {
     out->clear();
-    Stmt s(conn_, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name");
-    if (!s) return fail(sqlite3_errcode(conn_->db));
+    Stmt s(conn_, "SELECT DISTINCT tbl FROM records ORDER BY tbl");
+    if (!s) return missing_records();
     for (;;) {
         int rc = s.step();
         if (rc == SQLITE_DONE) return 0;
@@ -375,6 +402,28 @@ int qxdb_redirect(const char *device_path, const char *host_path)
     return 0;
 }
 
+// Transaction control statements run once per operation: they are prepared
+// once per connection like every other statement.
+namespace {
+int run_control(QxDbConn *c, const char *sql)
+{
+    Stmt s(c, sql);
+    if (!s) return sqlite3_errcode(c->db);
+    int rc = sqlite3_step(s.get());
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+int begin_retry(QxDbConn *c, const char *sql, double deadline)
+{
+    for (int attempt = 0;; attempt++) {
+        int rc = run_control(c, sql);
+        if (!is_busy(rc) || now_seconds() > deadline) return rc;
+        backoff(attempt);
+    }
+}
+
+} // namespace
+
 int qxdb_transact(const char *path, int mode, const std::function<int(QxDbTxn &)> &body)
 {
     if (g_depth > 0) {
@@ -392,7 +441,7 @@ int qxdb_transact(const char *path, int mode, const std::function<int(QxDbTxn &)
     const bool write = mode == QXDB_WRITE;
     const double deadline = now_seconds() + kBusyTimeoutMs / 1000.0;
     for (int attempt = 0;; attempt++) {
-        int rc = exec_retry(conn->db, write ? "BEGIN IMMEDIATE" : "BEGIN", deadline);
+        int rc = begin_retry(conn, write ? "BEGIN IMMEDIATE" : "BEGIN", deadline);
         if (rc != SQLITE_OK) {
             set_error(conn->db, "begin");
             return -1;
@@ -402,12 +451,12 @@ int qxdb_transact(const char *path, int mode, const std::function<int(QxDbTxn &)
         int result = body(txn);
         g_depth--;
         if (result >= 0 && !txn.busy_) {
-            rc = sqlite3_exec(conn->db, "COMMIT", nullptr, nullptr, nullptr);
+            rc = run_control(conn, "COMMIT");
             if (rc == SQLITE_OK) return result;
             set_error(conn->db, "commit");
             if (is_busy(rc)) txn.busy_ = true;
         }
-        sqlite3_exec(conn->db, "ROLLBACK", nullptr, nullptr, nullptr);
+        run_control(conn, "ROLLBACK");
         if (!txn.busy_ || now_seconds() > deadline) return -1;
         backoff(attempt);
     }

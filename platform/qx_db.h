@@ -46,12 +46,12 @@ public:
     int put(const char *table, int64_t key, const void *rec, size_t size);
     // Removes the row of key; 0 also when there was none.
     int del(const char *table, int64_t key);
-    // Creates a record table, or with "params" the parameter table, when it
-    // is missing (write transactions only).
+    // Makes sure the record store, or with "params" the parameter table,
+    // exists in the file (write transactions only).
     int create_table(const char *table) { return ensure_table(table); }
     // Number of stored rows (0 when the table does not exist).
     int64_t count(const char *table);
-    // Names of the record tables present in the file, sorted.
+    // Names of the record tables holding records, sorted.
     int tables(std::vector<std::string> *out);
 
     // Parameters. get: 1 and the value when stored, 0 when missing.
@@ -70,12 +70,13 @@ private:
     QxDbTxn(QxDbConn *conn, bool write) : conn_(conn), write_(write) {}
     bool table_exists(const char *table);
     int ensure_table(const char *table);
+    int missing_records();
     int param_write(const char *verb, const char *key, const char *value);
     int fail(int rc);
     QxDbConn *conn_;
     bool write_;
     bool busy_ = false;
-    std::string ensured_; // last table made sure of in this transaction
+    std::string ensured_; // last store made sure of in this transaction
 };
 
 enum { QXDB_READ = 0, QXDB_WRITE = 1 };

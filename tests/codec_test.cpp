@@ -15,7 +15,11 @@ namespace {
 struct Json {
     json_object *obj;
     explicit Json(const std::string &text) : obj(json_tokener_parse(text.c_str())) { EXPECT_TRUE(obj) << text; }
-    explicit Json(json_object *o) : obj(o) {}
+    // Replies are checked as the page sees them: serialised and read back.
+    explicit Json(json_object *o) : obj(json_tokener_parse(json_object_to_json_string_ext(o, JSON_C_TO_STRING_PLAIN)))
+    {
+        json_object_put(o);
+    }
     ~Json() { json_object_put(obj); }
     Json(const Json &) = delete;
     Json &operator=(const Json &) = delete;
@@ -490,4 +494,22 @@ TEST(CodecSection, TextAfterPatternUpToQuestionMark)
     EXPECT_EQ(-1, get_section_info(nullptr, "a", out, sizeof out));
 }
 
+} // namespace
+
+namespace {
+TEST(CodecSchedule, RenderedTextsAreEscapedLikeJsonC)
+{
+    auto s = filled<WeekSchedule>(0);
+    const char *nasty = "a\"b\\c/\x01\n\xc3\xa9";
+    COPY_TEXT(s->days[0].segments[0].start_time, nasty);
+    json_object *raw = get_schedule_json_object(s.get());
+    json_object *plain = json_object_new_string(nasty);
+    std::string text = json_object_to_json_string_ext(raw, JSON_C_TO_STRING_PLAIN);
+    EXPECT_NE(std::string::npos, text.find(json_object_to_json_string_ext(plain, JSON_C_TO_STRING_PLAIN)));
+    json_object_put(plain);
+    Json reply(raw);
+    json_object *start = nullptr;
+    ASSERT_TRUE(json_object_object_get_ex(jv_at(jv_at(reply.get(), 0), 0), "startTime", &start));
+    EXPECT_STREQ(nasty, json_object_get_string(start));
+}
 } // namespace

@@ -2,7 +2,6 @@
 // channel masks, stored-record bounds, accounts and the device record.
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -43,21 +42,13 @@ NVR_DB_SINGLE(test_single, TestSingle, "test_single")
 class SettingsDb : public SettingsRootTest {
 protected:
     // Plants a raw row, as another program or a damaged file might leave it.
+    // Stores bytes of any length under a record table's key, as a damaged or
+    // foreign file could hold them.
     void store_raw(const char *table, int64_t key, const std::string &bytes)
     {
-        sqlite3 *h = nullptr;
-        ASSERT_EQ(SQLITE_OK, sqlite3_open(root.host(QXDB_PATH).c_str(), &h));
-        std::string sql = std::string("CREATE TABLE IF NOT EXISTS ") + table +
-                          " (id INTEGER PRIMARY KEY, data BLOB NOT NULL)";
-        ASSERT_EQ(SQLITE_OK, sqlite3_exec(h, sql.c_str(), nullptr, nullptr, nullptr));
-        sqlite3_stmt *s = nullptr;
-        sql = std::string("INSERT OR REPLACE INTO ") + table + " (id, data) VALUES (?1, ?2)";
-        ASSERT_EQ(SQLITE_OK, sqlite3_prepare_v2(h, sql.c_str(), -1, &s, nullptr));
-        sqlite3_bind_int64(s, 1, key);
-        sqlite3_bind_blob(s, 2, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
-        EXPECT_EQ(SQLITE_DONE, sqlite3_step(s));
-        sqlite3_finalize(s);
-        sqlite3_close(h);
+        ASSERT_EQ(0, qxdb_transact(QXDB_PATH, QXDB_WRITE, [&](QxDbTxn &txn) {
+                      return txn.put(table, key, bytes.data(), bytes.size());
+                  }));
     }
 
     int stored(const NvrDbTable &t) { return nvr_db_stored(db, t); }

@@ -89,8 +89,9 @@ std::unique_ptr<WeekSchedule> new_schedule() { return std::unique_ptr<WeekSchedu
 
 json_object *schedule_json(MotionScheduleKind kind, int channel)
 {
-    auto s = new_schedule();
-    schedule_read(kind, s.get(), channel);
+    // The read fills the whole record; only a failed read needs the zeros.
+    std::unique_ptr<WeekSchedule> s(new WeekSchedule);
+    if (schedule_read(kind, s.get(), channel) != 0) memset(s.get(), 0, sizeof *s);
     return get_schedule_json_object(s.get());
 }
 
