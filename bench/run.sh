@@ -10,7 +10,7 @@ runs=${1:-200}
 jobs=$(nproc 2>/dev/null || echo 2)
 b=build-bench
 cmake -S . -B $b -DCMAKE_BUILD_TYPE=Release -DNVRWEB_BENCH=ON -DNVRWEB_TESTS=ON >/dev/null
-cmake --build $b -j"$jobs" >/dev/null
+cmake --build $b -j"$jobs" > /tmp/nvrweb-bench-build.log 2>&1 || { cat /tmp/nvrweb-bench-build.log; exit 1; }
 B=$(pwd)/$b
 
 root=$(mktemp -d /tmp/nvrweb-bench-XXXXXX)
