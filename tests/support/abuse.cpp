@@ -24,7 +24,7 @@ const char *const kStandins[] = {
     "arping", "ntpdate", "ntpd", "flash_erase", "flashcp", "nandwrite", "mdadm", "smartctl",
     "hdparm", "pppd", "pppoe", "ethtool", "brctl", "iwconfig", "wpa_supplicant", "sendmail",
     "insmod", "rmmod", "modprobe", "swapon", "swapoff", "sysctl", "crontab", "passwd", "chpasswd",
-    "useradd", "userdel", "curl", "wget", "nc", "telnet", "ssh",
+    "useradd", "userdel", "curl", "wget", "nc", "telnet", "ssh", "qxchip_update",
 };
 
 void write_script(const std::string &path, const std::string &body)
