@@ -98,13 +98,21 @@ bool sanitise_upload_name(const char *base, char *out, size_t size)
         out[o++] = static_cast<char>(*p);
     }
     out[o] = '\0';
-    return o > 0;
+    // Dropped characters must not join dots into "..".
+    return o > 0 && !strstr(out, "..");
 }
 
 void generated_upload_name(const char *base, long seconds, int suffix, char *out, size_t size)
 {
     const char *dot = strrchr(base, '.');
-    const char *ext = (dot && strlen(dot) < 32) ? dot : "";
+    // The extension keeps the stored name's rules: no control characters.
+    char ext[32] = "";
+    if (dot && strlen(dot) < sizeof ext) {
+        size_t o = 0;
+        for (const unsigned char *p = reinterpret_cast<const unsigned char *>(dot); *p; p++)
+            if (*p > 31) ext[o++] = static_cast<char>(*p);
+        ext[o] = '\0';
+    }
     if (suffix == 0) snprintf(out, size, "upload_%ld%s", seconds, ext);
     else snprintf(out, size, "upload_%ld_%d%s", seconds, suffix, ext);
 }

@@ -151,6 +151,12 @@ TEST(FrontendUpload, StoredNamesAreSanitisedOrGenerated)
     EXPECT_GE(std::stol(m[1]), before);
     s = file_upload(root, "a..b.tar.gz");
     EXPECT_TRUE(std::regex_match(s, std::regex("/tmp/upload_[0-9]+\\.gz"))) << s;
+    // Dots that meet once control characters are dropped count as "..".
+    s = file_upload(root, std::string("fw.\x10.bin", 9));
+    EXPECT_TRUE(std::regex_match(s, std::regex("/tmp/upload_[0-9]+(_[0-9]+)?\\.bin"))) << s;
+    // A generated name takes the extension without its control characters.
+    s = file_upload(root, std::string("a..b.t\x01z\n", 9));
+    EXPECT_TRUE(std::regex_match(s, std::regex("/tmp/upload_[0-9]+\\.tz"))) << s;
     s = file_upload(root, std::string("\x01\x02\x03", 3));
     EXPECT_TRUE(std::regex_match(s, std::regex("/tmp/upload_[0-9]+"))) << s;
     // Control characters are dropped, high bytes stay.

@@ -673,4 +673,21 @@ TEST(MotionDispatcher, IgnoresRepliesItDoesNotHandle)
     EXPECT_EQ(sizeof(MotionMapRecord), video_reply_entry(REPLY_MOTION_MAP)->record_size);
 }
 
+TEST(MotionDispatcher, ASecondReplyWritesNoSecondBody)
+{
+    // A short motion-map reply answers the error at once; the daemon's next
+    // reply to the same request must not add a body.
+    uint8_t header[24] = {'N', 'V', 'R', 'M'};
+    int32_t code = REPLY_MOTION_MAP, length = 4, status = 0;
+    memcpy(header + 12, &code, 4);
+    memcpy(header + 20, &length, 4);
+    g_callback_done = 0;
+    testing::internal::CaptureStdout();
+    on_video_ipc_callback(0, header, &status);
+    on_video_ipc_callback(0, header, &status);
+    EXPECT_EQ("Content-type: text/plain\r\n\r\nCGI ERROR", testing::internal::GetCapturedStdout());
+    EXPECT_EQ(2, g_callback_done.load());
+    g_callback_done = 0;
+}
+
 } // namespace

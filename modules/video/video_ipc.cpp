@@ -23,6 +23,9 @@ void on_video_ipc_callback(int, const void *header, const void *payload)
 {
     const VideoReplyEntry *entry = video_reply_entry(ipc_reply_code(header));
     if (!entry) return;
+    // One reply body per request: a further reply (the daemon may send
+    // several) after the request was answered writes nothing.
+    if (g_callback_done != 0) return;
     size_t count = ipc_reply_count(header, payload, entry->record_size);
     if (count == 0) {
         cgi_log("OnVideo", __LINE__, "", "reply %d: %d bytes, short of one record",
