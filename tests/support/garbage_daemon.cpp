@@ -1,6 +1,8 @@
 #include "tests/support/garbage_daemon.h"
 
+#include <map>
 #include <memory>
+#include <mutex>
 #include <random>
 
 GarbageDaemon::GarbageDaemon(const std::string &socket_path, DaemonResponder responder)
@@ -18,10 +20,20 @@ GarbageDaemon::GarbageDaemon(const std::string &socket_path, DaemonResponder res
 
 DaemonResponder hostile_responder(unsigned seed)
 {
-    auto counter = std::make_shared<std::atomic<unsigned>>(seed);
-    return [counter](int code, const std::string &request) -> std::vector<DaemonReply> {
-        unsigned n = (*counter)++;
-        std::mt19937 rng(n * 2654435761u + static_cast<unsigned>(code));
+    // One counter per request code: the requests of one route walk through
+    // the answers in order, whatever other routes do meanwhile.
+    struct State {
+        std::mutex mu;
+        std::map<int, unsigned> next;
+    };
+    auto state = std::make_shared<State>();
+    return [state, seed](int code, const std::string &request) -> std::vector<DaemonReply> {
+        unsigned n;
+        {
+            std::lock_guard<std::mutex> lock(state->mu);
+            n = state->next[code]++;
+        }
+        std::mt19937 rng(n * 2654435761u + static_cast<unsigned>(code) + seed);
         auto bytes = [&](size_t len, int fill) {
             std::string s(len, static_cast<char>(fill));
             if (fill < 0)
@@ -29,18 +41,23 @@ DaemonResponder hostile_responder(unsigned seed)
             return s;
         };
         const std::string minus_one = qx_le32_bytes(-1);
+        std::vector<DaemonReply> replies;
         switch (n % 11) {
-        case 0: return {};                                     // silence: a time-out
-        case 1: return {{""}};                                 // empty payload
-        case 2: return {{qx_le32_bytes(0)}};                   // status 0
-        case 3: return {{minus_one}};                          // status -1
-        case 4: return {{bytes(3, 0x41)}};                     // shorter than any record
-        case 5: return {{bytes(997, -1)}};                     // odd size, random bytes
-        case 6: return {{bytes(64 * 1024 + 3, 0xff)}};         // large, all ones (counts -1)
-        case 7: return {{request}, {minus_one}};               // echo, then a second reply
-        case 10: return {{qx_le32_bytes(0)}, {minus_one}};     // two well-formed replies
-        case 8: return {{bytes(1024, 0x7f)}};                  // large counts and texts without zero
-        default: return {{bytes(16, 0x33), true}};             // a broken frame
+        case 0: replies = {{bytes(3, 0x41)}}; break;               // shorter than any record
+        case 1: replies = {{qx_le32_bytes(0)}, {minus_one}}; break; // two well-formed replies
+        case 2: replies = {{qx_le32_bytes(0)}}; break;             // status 0
+        case 3: replies = {{minus_one}}; break;                    // status -1
+        case 4: replies = {{""}}; break;                           // empty payload
+        case 5: replies = {{request}, {minus_one}}; break;         // echo, then a second reply
+        case 6: replies = {{bytes(997, -1)}}; break;               // odd size, random bytes
+        case 7: replies = {{bytes(64 * 1024 + 3, 0xff)}}; break;   // large, all ones (counts -1)
+        case 8: replies = {{bytes(1024, 0x7f)}}; break;            // large counts, texts without zero
+        case 9: return {{bytes(16, 0x33), true}};                  // a broken frame
+        default: return {};                                        // silence: a time-out
         }
+        // Every answer comes twice: whatever a callback accepts, it meets a
+        // second copy of it.
+        replies.push_back(replies.back());
+        return replies;
     };
 }

@@ -37,7 +37,9 @@ private:
     QxServer server_; // last: stopped before the members above go
 };
 
-// A responder that cycles through hostile answers: no reply, empty payload,
-// short status, negative status, odd-sized and oversized record blocks,
-// random bytes, two replies, a broken frame.
+// A responder that walks, per request code, through hostile answers: a
+// payload shorter than any record, two well-formed replies, status 0 and -1,
+// an empty payload, the request echoed, random, oversized and unterminated
+// blocks, a broken frame, silence. Every answer but the last two is sent
+// twice.
 DaemonResponder hostile_responder(unsigned seed = 1);
