@@ -81,6 +81,32 @@ int param_store(const char *path, const char *key, const char *text)
 
 } // namespace
 
+int settings_atomic(const char *path, const std::function<int()> &body)
+{
+    int rc = qxdb_transact(path, QXDB_WRITE, [&](QxDbTxn &) { return body(); });
+    if (rc < 0) log_failure(__func__, path);
+    return rc;
+}
+
+int nvr_db_update(const char *path, const NvrDbTable &t, int key, const std::function<int(void *)> &change)
+{
+    if (!key_in_range(t, key)) return -1;
+    std::unique_ptr<char[]> buf(new char[t.size]);
+    int result = -1;
+    int rc = qxdb_transact(path, QXDB_WRITE, [&](QxDbTxn &txn) -> int {
+        int stored = txn.get(t.name, key, buf.get(), t.size);
+        if (stored < 0) return -1;
+        if (stored == 0) memset(buf.get(), 0, t.size);
+        set_key(t, buf.get(), key);
+        result = change(buf.get());
+        if (result < 0) return 0; // nothing to store: not a failure of the file
+        set_key(t, buf.get(), key);
+        return txn.put(t.name, key, buf.get(), t.size);
+    });
+    if (rc < 0) log_failure(__func__, t.name);
+    return rc < 0 || result < 0 ? -1 : result;
+}
+
 bool nvr_db_register(const NvrDbTable *table)
 {
     if (!table || !qxdb_valid_table_name(table->name)) return false;

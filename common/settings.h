@@ -19,6 +19,8 @@
 //                                                   array[n] to key n for each set bit n < count
 //       copy_motions(path, const MotionRecord *rec, uint64_t mask)  rec to every key of the mask
 //       delete_motion(path, int chn)
+//       update_motion(path, int chn, [&](MotionRecord &r) -> int {...})
+//                    read, change and write back in one transaction (see nvr_db_update)
 //
 //   NVR_DB_INDEXED(ptz_table, PtzActionTable, "ptz_table", 64)
 //     records without a key field, stored under an index 0..capacity-1:
@@ -52,6 +54,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "common/records/schedule.h"
 #include "platform/qx_db.h"
@@ -98,6 +101,11 @@ int nvr_db_write_all(const char *path, const NvrDbTable &t, const void *array, i
 int nvr_db_write_masked(const char *path, const NvrDbTable &t, const void *array, int count, uint64_t mask);
 int nvr_db_copy(const char *path, const NvrDbTable &t, const void *rec, uint64_t mask);
 int nvr_db_delete(const char *path, const NvrDbTable &t, int key);
+// Reads the record of `key` (zeroed with its key set when none is stored),
+// lets change() edit it and stores it under the same key, in one write
+// transaction. change() returning < 0 stores nothing; the result is -1 for
+// that and for a failed read or write, else change()'s result.
+int nvr_db_update(const char *path, const NvrDbTable &t, int key, const std::function<int(void *rec)> &change);
 // Number of stored rows of the table, -1 on failure.
 int nvr_db_stored(const char *path, const NvrDbTable &t);
 
@@ -153,6 +161,11 @@ int nvr_db_stored(const char *path, const NvrDbTable &t);
     inline int delete_##name(const char *path, int key_)                                          \
     {                                                                                             \
         return nvr_db_delete(path, nvr_db_##name::desc, key_);                                    \
+    }                                                                                             \
+    inline int update_##name(const char *path, int key_, const std::function<int(Type &)> &change) \
+    {                                                                                             \
+        return nvr_db_update(path, nvr_db_##name::desc, key_,                                     \
+                             [&](void *rec) { return change(*static_cast<Type *>(rec)); });       \
     }
 
 #define NVR_DB_INDEXED(name, Type, table, capacity, ...)                                             \
@@ -193,6 +206,18 @@ int nvr_db_stored(const char *path, const NvrDbTable &t);
 // the table's key field. -1 for an unknown table, column or key column.
 int copy_table_column_int(const char *path, const char *table, const char *column, int value,
                           uint64_t mask, const char *key_column);
+
+// ---- Read-modify-write ------------------------------------------------------------------
+// Runs body as one write transaction (BEGIN IMMEDIATE) on the database at
+// `path`: every settings call of this interface made inside it on the same
+// database joins that transaction, so a read, a check and the following
+// writes see and leave a consistent file whatever other processes do. A
+// negative result from body, or a failed settings call inside it, rolls
+// everything back and yields -1; otherwise body's result is returned.
+// The body is run again from the start when the file stays busy, so it must
+// derive everything from what it reads inside and must not talk to the
+// daemon or write replies.
+int settings_atomic(const char *path, const std::function<int()> &body);
 
 // ---- Settings parameters --------------------------------------------------------------
 // Parameters are stored as text; an integer is its decimal text, so both

@@ -423,6 +423,13 @@ int json_parse_policy(json_object *obj, const JsonPolicy *policy, int n, json_ob
 }
 
 int jv_int(json_object *v, int dflt) { return v ? json_object_get_int(v) : dflt; }
+
+int jv_channel(json_object *v)
+{
+    if (!v || !json_object_is_type(v, json_type_int)) return -1;
+    int64_t ch = json_object_get_int64(v);
+    return ch >= 0 && ch < 64 ? static_cast<int>(ch) : -1;
+}
 int64_t jv_int64(json_object *v, int64_t dflt) { return v ? json_object_get_int64(v) : dflt; }
 double jv_double(json_object *v, double dflt) { return v ? json_object_get_double(v) : dflt; }
 

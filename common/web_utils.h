@@ -89,6 +89,10 @@ int jv_int(json_object *v, int dflt = 0);
 int64_t jv_int64(json_object *v, int64_t dflt = 0);
 double jv_double(json_object *v, double dflt = 0);
 const char *jv_str(json_object *v, const char *dflt = "");
+// A channel number 0..63 from an integer slot; -1 when the slot is missing
+// (or had another type) or the number is out of range, so a request without
+// its channel never falls back to channel 0.
+int jv_channel(json_object *v);
 // Copies a text slot into a field; a missing slot leaves the field untouched
 // and returns false.
 bool jv_copy(json_object *v, char *dst, size_t size);

@@ -27,6 +27,10 @@ std::mutex g_mu;
 std::map<std::string, QxDbConn *> g_conns;      // host path -> connection
 std::map<std::string, std::string> g_redirects; // device path -> host path
 thread_local int g_depth = 0;
+// The transaction open in this thread, which nested calls on the same
+// database join.
+thread_local QxDbTxn *g_open_txn = nullptr;
+thread_local std::string g_open_host;
 thread_local std::string g_last_error;
 
 double now_seconds()
@@ -427,8 +431,19 @@ int begin_retry(QxDbConn *c, const char *sql, double deadline)
 int qxdb_transact(const char *path, int mode, const std::function<int(QxDbTxn &)> &body)
 {
     if (g_depth > 0) {
-        g_last_error = "nested transaction";
-        return -1;
+        // A call inside an open transaction joins it when it is on the same
+        // database and does not need more than the open one allows; a
+        // failure inside marks the whole transaction for rollback.
+        QxDbTxn *open = g_open_txn;
+        if (!open || qxdb_host_path(path) != g_open_host || (mode == QXDB_WRITE && !open->writable())) {
+            g_last_error = "nested transaction";
+            return -1;
+        }
+        g_depth++;
+        int result = body(*open);
+        g_depth--;
+        if (result < 0) open->failed_ = true;
+        return result < 0 ? -1 : result;
     }
     std::lock_guard<std::mutex> lock(g_mu);
     std::string host = qxdb_host_path(path);
@@ -448,9 +463,12 @@ int qxdb_transact(const char *path, int mode, const std::function<int(QxDbTxn &)
         }
         QxDbTxn txn(conn, write);
         g_depth++;
+        g_open_txn = &txn;
+        g_open_host = host;
         int result = body(txn);
+        g_open_txn = nullptr;
         g_depth--;
-        if (result >= 0 && !txn.busy_) {
+        if (result >= 0 && !txn.busy_ && !txn.failed_) {
             rc = run_control(conn, "COMMIT");
             if (rc == SQLITE_OK) return result;
             set_error(conn->db, "commit");

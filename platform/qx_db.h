@@ -76,6 +76,7 @@ private:
     QxDbConn *conn_;
     bool write_;
     bool busy_ = false;
+    bool failed_ = false; // a joined call failed: the transaction rolls back
     std::string ensured_; // last store made sure of in this transaction
 };
 
@@ -83,7 +84,11 @@ enum { QXDB_READ = 0, QXDB_WRITE = 1 };
 
 // Runs body as one transaction on the database at device path `path`. The
 // body's negative result rolls back and yields -1; otherwise the result is
-// the body's and the transaction is committed. Nested calls are refused.
+// the body's and the transaction is committed. A call made inside a body
+// (by the same thread) joins the open transaction when it is on the same
+// database and, for a write, the open one is a write transaction; its body
+// runs at once, and a negative result from it makes the whole transaction
+// roll back. Other nested calls are refused.
 int qxdb_transact(const char *path, int mode, const std::function<int(QxDbTxn &)> &body);
 
 // Runs the database's integrity check; 0 when it reports "ok", else -1 with

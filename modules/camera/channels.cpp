@@ -3,6 +3,8 @@
 // settings. Changes are written first, then the daemon is told with a notice
 // (it rereads the record) and the operation log gets an entry.
 #include <cstdio>
+#include <cstring>
+#include <functional>
 
 #include "common/ipc.h"
 #include "common/log_detail.h"
@@ -149,16 +151,20 @@ void save_camera(char *request, CameraChange change)
     if (!check_camera_info(tb)) return;
     int ch = jv_int(tb[K_ID]);
 
-    OsdRecord osd{};
     CameraRecord cam{};
-    if (read_osd(QXDB_PATH, &osd, ch) != 0 || read_camera(QXDB_PATH, &cam, ch) != 0) {
-        cgi_error_to_webserver(REPLY_TEXT);
-        return;
-    }
-    osd.channel = ch;
-    jv_copy(tb[K_NAME], osd.name, sizeof osd.name);
-    apply_camera_info(tb, &cam, change);
-    if (write_osd(QXDB_PATH, &osd) != 0 || write_camera(QXDB_PATH, &cam) != 0) {
+    int stored = settings_atomic(QXDB_PATH, [&]() -> int {
+        int rc = update_osd(QXDB_PATH, ch, [&](OsdRecord &osd) {
+            jv_copy(tb[K_NAME], osd.name, sizeof osd.name);
+            return 0;
+        });
+        if (rc < 0) return -1;
+        return update_camera(QXDB_PATH, ch, [&](CameraRecord &c) {
+            apply_camera_info(tb, &c, change);
+            cam = c;
+            return 0;
+        });
+    });
+    if (stored < 0) {
         cgi_error_to_webserver(REPLY_TEXT);
         return;
     }
@@ -174,11 +180,17 @@ void save_camera(char *request, CameraChange change)
     cgi_writeback_webserver(REPLY_TEXT, "OK");
 }
 
-// The write, notice and log of a changed camera record (credentials and
-// transport), then "OK".
-void store_changed_camera(const CameraRecord &cam)
+// Changes the stored camera record of a channel (credentials, transport) in
+// one read-modify-write, then its notice and log, then "OK".
+void store_changed_camera(int ch, const std::function<void(CameraRecord &)> &change)
 {
-    if (write_camera(QXDB_PATH, &cam) != 0) {
+    CameraRecord cam{};
+    int stored = update_camera(QXDB_PATH, ch, [&](CameraRecord &c) {
+        change(c);
+        cam = c;
+        return 0;
+    });
+    if (stored < 0) {
         cgi_error_to_webserver(REPLY_TEXT);
         return;
     }
@@ -256,27 +268,30 @@ int on_delete_ipc_channel(char *request)
     int ch = request_chnid(request);
     if (ch < 0) return cgi_error_to_webserver(REPLY_JSON);
 
-    PrivacyMaskRecord mask{};
-    if (read_privacy_mask(QXDB_PATH, &mask, ch) == 0 && mask.id == ch) {
-        for (PrivacyMaskArea &a : mask.area) a = PrivacyMaskArea{};
-        write_privacy_mask(QXDB_PATH, &mask);
-    }
-
-    CameraRecord cam{};
-    read_camera(QXDB_PATH, &cam, ch);
-    int32_t preserved = cam.preserved;
-    cam = CameraRecord{};
-    cam.id = ch;
-    cam.deleted = 1;
-    cam.enable = 0;
-    cam.preserved = preserved;
-
-    OsdRecord osd{};
-    read_osd(QXDB_PATH, &osd, ch);
-    osd.channel = ch;
-    snprintf(osd.name, sizeof osd.name, "CAM%d", ch + 1);
-    if (write_camera(QXDB_PATH, &cam) != 0 || write_osd(QXDB_PATH, &osd) != 0)
-        return cgi_error_to_webserver(REPLY_TEXT);
+    // The masks, the camera record and the name go together.
+    int stored = settings_atomic(QXDB_PATH, [&]() -> int {
+        PrivacyMaskRecord mask{};
+        if (read_privacy_mask(QXDB_PATH, &mask, ch) == 0 && mask.id == ch) {
+            for (PrivacyMaskArea &a : mask.area) a = PrivacyMaskArea{};
+            if (write_privacy_mask(QXDB_PATH, &mask) != 0) return -1;
+        }
+        int rc = update_camera(QXDB_PATH, ch, [&](CameraRecord &cam) {
+            int32_t preserved = cam.preserved;
+            cam = CameraRecord{};
+            cam.id = ch;
+            cam.deleted = 1;
+            cam.enable = 0;
+            cam.preserved = preserved;
+            return 0;
+        });
+        if (rc < 0) return -1;
+        return update_osd(QXDB_PATH, ch, [&](OsdRecord &osd) {
+            memset(osd.name, 0, sizeof osd.name);
+            snprintf(osd.name, sizeof osd.name, "CAM%d", ch + 1);
+            return 0;
+        });
+    });
+    if (stored < 0) return cgi_error_to_webserver(REPLY_TEXT);
 
     notify_channel(IPC_CAMERA_DELETED, ch);
     notify_poe(ch, 0);
@@ -293,12 +308,10 @@ int on_set_ipc_credentials(char *request)
     if (!camera_int_in_range(tb[0], 0, MAX_CAMERAS - 1) || !jv_str(tb[1])[0] || !jv_str(tb[2])[0]) return 0;
     int ch = jv_int(tb[0]);
 
-    CameraRecord cam{};
-    if (read_camera(QXDB_PATH, &cam, ch) != 0) return cgi_error_to_webserver(REPLY_TEXT);
-    cam.id = ch;
-    jv_copy(tb[1], cam.user_name, sizeof cam.user_name);
-    jv_copy(tb[2], cam.password, sizeof cam.password);
-    store_changed_camera(cam);
+    store_changed_camera(ch, [&](CameraRecord &cam) {
+        jv_copy(tb[1], cam.user_name, sizeof cam.user_name);
+        jv_copy(tb[2], cam.password, sizeof cam.password);
+    });
     return 0;
 }
 
@@ -312,13 +325,11 @@ int on_set_ipc_transport(char *request)
     if (!camera_int_in_range(tb[0], 0, MAX_CAMERAS - 1)) return 0;
     int ch = jv_int(tb[0]);
 
-    CameraRecord cam{};
-    if (read_camera(QXDB_PATH, &cam, ch) != 0) return cgi_error_to_webserver(REPLY_TEXT);
-    cam.id = ch;
-    cam.transmit_protocol = jv_int(tb[1]);
-    cam.time_sync = jv_int(tb[2]);
-    cam.https_port = jv_int(tb[3]);
-    store_changed_camera(cam);
+    store_changed_camera(ch, [&](CameraRecord &cam) {
+        cam.transmit_protocol = jv_int(tb[1]);
+        cam.time_sync = jv_int(tb[2]);
+        cam.https_port = jv_int(tb[3]);
+    });
     return 0;
 }
 

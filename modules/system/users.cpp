@@ -228,34 +228,43 @@ int on_set_user_info(char *request)
     // validate: an account in use, a level, a free name
     if (!valid_slot(tb[UK_ID]) || !valid_level(tb[UK_TYPE])) return 0;
     int32_t id = jv_int(tb[UK_ID]);
-    UserRecord user;
-    memset(&user, 0, sizeof user);
-    if (read_user(QXDB_PATH, &user, id) != 0 || user.enable == 0) return 0;
     char name[USER_NAME_SIGNIFICANT + 1] = "";
     if (tb[UK_NAME]) {
         user_name_key(jv_str(tb[UK_NAME]), name, sizeof name);
         if (name[0] == '\0') return 0;
-        UserRecord other;
-        if (find_user_by_name(name, &other) == 0 && other.id != id) {
-            cgi_writeback_webserver(REPLY_TEXT, "SAMEUSER");
-            return 0;
-        }
     }
 
-    // act: only the slot named by "id"
-    user.id = id;
-    user.enable = 1;
-    if (name[0]) {
-        memset(user.name, 0, sizeof user.name);
-        COPY_TEXT(user.name, name);
+    // act: only the slot named by "id"; the account check, the name check
+    // and the write are one transaction, so a concurrent delete or rename
+    // is either seen here or comes after this change.
+    enum { CHANGED, NO_ACCOUNT, SAME_NAME };
+    int outcome = settings_atomic(QXDB_PATH, [&]() -> int {
+        UserRecord user;
+        memset(&user, 0, sizeof user);
+        if (read_user(QXDB_PATH, &user, id) != 0) return -1;
+        if (user.enable == 0) return NO_ACCOUNT;
+        UserRecord other;
+        if (name[0] && find_user_by_name(name, &other) == 0 && other.id != id) return SAME_NAME;
+        user.id = id;
+        user.enable = 1;
+        if (name[0]) {
+            memset(user.name, 0, sizeof user.name);
+            COPY_TEXT(user.name, name);
+        }
+        if (tb[UK_PASSWORD]) {
+            memset(user.password, 0, sizeof user.password);
+            set_digest(tb[UK_PASSWORD], &user);
+        }
+        user.type = jv_int(tb[UK_TYPE]);
+        apply_user_fields(tb, &user);
+        return write_user(QXDB_PATH, &user) != 0 ? -1 : CHANGED;
+    });
+    if (outcome == NO_ACCOUNT) return 0;
+    if (outcome == SAME_NAME) {
+        cgi_writeback_webserver(REPLY_TEXT, "SAMEUSER");
+        return 0;
     }
-    if (tb[UK_PASSWORD]) {
-        memset(user.password, 0, sizeof user.password);
-        set_digest(tb[UK_PASSWORD], &user);
-    }
-    user.type = jv_int(tb[UK_TYPE]);
-    apply_user_fields(tb, &user);
-    if (write_user(QXDB_PATH, &user) != 0) {
+    if (outcome < 0) {
         cgi_log("OnSystem", __LINE__, "", "change user %d: not stored", id);
         cgi_error_to_webserver(REPLY_TEXT);
         return 0;

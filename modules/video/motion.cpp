@@ -145,14 +145,15 @@ void send_motion_oplog(int channel)
 
 // ---- Requests ----------------------------------------------------------------------------
 
-// Reads the channel of a request from an integer key (missing: 0); false
-// when the request is not a JSON object. The caller checks the range.
+// Reads the channel of a request from an integer key: -1 when the key is
+// missing, not an integer or out of range; false when the request is not a
+// JSON object. The caller rejects -1 with its error reply.
 bool request_channel(json_object *obj, const char *key, int *channel)
 {
     const JsonPolicy policy[] = {{key, JK_INT}};
     json_object *tb[1];
     if (JSON_PARSE(obj, policy, tb) < 0) return false;
-    *channel = jv_int(tb[0]);
+    *channel = jv_channel(tb[0]);
     return true;
 }
 
@@ -261,28 +262,32 @@ DialogResult save_motion_dialog(json_object *dialog, bool batch, int *channel_ou
     if (!request_channel(dialog, "chnid", &channel) || !valid_channel(channel)) return DIALOG_BAD_CHANNEL;
     *channel_out = channel;
 
-    bool ok = true;
-    for (MotionScheduleKind kind : {MS_EFFECTIVE, MS_AUDIBLE, MS_EMAIL, MS_PTZ, MS_WHITE, MS_HTTP, MS_WARNING}) {
-        if (kind == MS_HTTP && !batch) continue;
-        ok &= store_schedule(dialog, kind, channel) >= 0;
-    }
-    // Each stores only this channel's group of its table.
-    ok &= set_white_params_by_json(channel, kWhiteParams, dialog, "whiteInfo") >= 0;
-    ok &= set_warning_light_params_by_json(channel, kWarningParams, dialog, "warningLightInfo") >= 0;
-    if (batch) ok &= set_http_params_by_json(channel, kHttpParams, dialog, "httpParams") >= 0;
+    // Every table the dialog touches changes in one transaction.
+    int saved = settings_atomic(kDb, [&]() -> int {
+        bool ok = true;
+        for (MotionScheduleKind kind : {MS_EFFECTIVE, MS_AUDIBLE, MS_EMAIL, MS_PTZ, MS_WHITE, MS_HTTP, MS_WARNING}) {
+            if (kind == MS_HTTP && !batch) continue;
+            ok &= store_schedule(dialog, kind, channel) >= 0;
+        }
+        // Each stores only this channel's group of its table.
+        ok &= set_white_params_by_json(channel, kWhiteParams, dialog, "whiteInfo") >= 0;
+        ok &= set_warning_light_params_by_json(channel, kWarningParams, dialog, "warningLightInfo") >= 0;
+        if (batch) ok &= set_http_params_by_json(channel, kHttpParams, dialog, "httpParams") >= 0;
 
-    MotionRecord rec = stored_motion(channel);
-    bool changed = update_motion_record(dialog, &rec, batch);
-    if (batch) {
-        const JsonPolicy policy[] = {{"ptzChnId", JK_INT}, {"ptzType", JK_INT}, {"ptzParams", JK_ARRAY}};
-        json_object *tb[3];
-        JSON_PARSE(dialog, policy, tb);
-        int stored = tb[2] ? set_ptz_params_by_json(jv_int(tb[0]), jv_int(tb[1]), tb[2]) : 0;
-        ok &= stored >= 0;
-        changed |= stored > 0;
-    }
-    if (changed) ok &= write_motion(kDb, &rec) == 0;
-    if (!ok) return DIALOG_WRITE_FAILED;
+        MotionRecord rec = stored_motion(channel);
+        bool changed = update_motion_record(dialog, &rec, batch);
+        if (batch) {
+            const JsonPolicy policy[] = {{"ptzChnId", JK_INT}, {"ptzType", JK_INT}, {"ptzParams", JK_ARRAY}};
+            json_object *tb[3];
+            JSON_PARSE(dialog, policy, tb);
+            int stored = tb[2] ? set_ptz_params_by_json(jv_int(tb[0]), jv_int(tb[1]), tb[2]) : 0;
+            ok &= stored >= 0;
+            changed |= stored > 0;
+        }
+        if (changed) ok &= write_motion(kDb, &rec) == 0;
+        return ok ? 0 : -1;
+    });
+    if (saved < 0) return DIALOG_WRITE_FAILED;
     notify_motion_changed(channel);
     return DIALOG_SAVED;
 }
@@ -292,6 +297,7 @@ DialogResult save_motion_dialog(json_object *dialog, bool batch, int *channel_ou
 // a write failed.
 bool copy_motion_settings(int channel, uint64_t mask, int sensitivity, int enable_qx)
 {
+    return settings_atomic(kDb, [&]() -> int {
     bool ok = true;
     MotionRecord rec = stored_motion(channel);
     rec.sensitivity = sensitivity;
@@ -317,7 +323,8 @@ bool copy_motion_settings(int channel, uint64_t mask, int sensitivity, int enabl
     int ptz_count = 0;
     read_ptz_params(kDb, &ptz, PTZ_EVENT_MOTION, channel, &ptz_count);
     ok &= copy_ptz_params_all(kDb, &ptz, PTZ_EVENT_MOTION, mask) == 0;
-    return ok;
+    return ok ? 0 : -1;
+    }) >= 0;
 }
 
 // Shared shape of the week-schedule getters: the request text is the channel.
@@ -421,15 +428,19 @@ int on_set_movedetect_info(char *request)
 
     // The page's fields over the stored record: the e-mail, action and
     // picture settings it does not carry stay as they are.
-    MotionRecord rec = stored_motion(channel);
-    rec.enable = jv_int(tb[MV_ENABLE]);
-    rec.sensitivity = jv_int(tb[MV_SENSITIVITY]);
-    rec.tri_alarms = jv_int(tb[MV_TRI_ALARMS]);
-    rec.interval = jv_int(tb[MV_INTERVAL]);
-    rec.enable_qx = jv_int(tb[MV_ENABLE_QX]);
-    jv_copy(tb[MV_MOTION_TABLE], rec.motion_table, sizeof rec.motion_table);
-    take_tri_channels(tb[MV_TRI_CHANNELS], &rec);
-    if (write_motion(kDb, &rec) != 0) return write_failed("motion", channel, REPLY_TEXT);
+    MotionRecord rec{};
+    int stored = update_motion(kDb, channel, [&](MotionRecord &r) {
+        r.enable = jv_int(tb[MV_ENABLE]);
+        r.sensitivity = jv_int(tb[MV_SENSITIVITY]);
+        r.tri_alarms = jv_int(tb[MV_TRI_ALARMS]);
+        r.interval = jv_int(tb[MV_INTERVAL]);
+        r.enable_qx = jv_int(tb[MV_ENABLE_QX]);
+        jv_copy(tb[MV_MOTION_TABLE], r.motion_table, sizeof r.motion_table);
+        take_tri_channels(tb[MV_TRI_CHANNELS], &r);
+        rec = r;
+        return 0;
+    });
+    if (stored < 0) return write_failed("motion", channel, REPLY_TEXT);
 
     notify_motion_changed(channel);
     MotionMapRecord cam{};
@@ -499,7 +510,7 @@ int on_set_movedetect_batch(char *request)
     JsonDoc doc(request);
     json_object *tb[B_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
-    int channel = jv_int(tb[B_CHNID]);
+    int channel = jv_channel(tb[B_CHNID]);
     if (!valid_channel(channel)) return cgi_error_to_webserver(REPLY_TEXT);
     int enable_qx = jv_int(tb[B_ENABLE_QX]);
     int sensitivity = jv_int(tb[B_SENSITIVITY]);
@@ -545,23 +556,21 @@ const JsonPolicy kMotionBasicsPolicy[SB_COUNT] = {
     {"triAlarms", JK_INT}, {"interval", JK_INT},    {"triChannels", JK_STRING},
 };
 
-// Parses a motion-basics request and reads the record of its "camId", which
-// must name one of the stored motion records (0..63). False: no reply.
-bool read_motion_basics(json_object *obj, json_object *tb[SB_COUNT], MotionRecord *rec)
+// Parses a motion-basics request; its "camId" must be a channel 0..63.
+// -1: no reply.
+int motion_basics_channel(json_object *obj, json_object *tb[SB_COUNT])
 {
-    if (JSON_PARSE(obj, kMotionBasicsPolicy, tb) < 0) return false;
-    int channel = jv_int(tb[SB_CAM_ID]);
-    std::vector<MotionRecord> all(VIDEO_MAX_CHANNELS);
-    int count = 0;
-    read_motions(kDb, all.data(), VIDEO_MAX_CHANNELS, &count);
-    if (!valid_channel(channel) || channel >= count) return false;
-    *rec = all[channel];
-    rec->channel = channel;
-    rec->sensitivity = jv_int(tb[SB_SENSITIVITY]);
-    rec->enable_qx = jv_int(tb[SB_ENABLE_QX]);
-    rec->tri_alarms = jv_int(tb[SB_TRI_ALARMS]);
-    rec->interval = jv_int(tb[SB_INTERVAL]);
-    return true;
+    if (JSON_PARSE(obj, kMotionBasicsPolicy, tb) < 0) return -1;
+    return jv_channel(tb[SB_CAM_ID]);
+}
+
+// The fields every motion-basics request sets.
+void apply_motion_basics(json_object *const tb[SB_COUNT], MotionRecord &r)
+{
+    r.sensitivity = jv_int(tb[SB_SENSITIVITY]);
+    r.enable_qx = jv_int(tb[SB_ENABLE_QX]);
+    r.tri_alarms = jv_int(tb[SB_TRI_ALARMS]);
+    r.interval = jv_int(tb[SB_INTERVAL]);
 }
 } // namespace
 
@@ -569,15 +578,21 @@ int on_set_movedetect_sche(char *request)
 {
     JsonDoc doc(request);
     json_object *tb[SB_COUNT];
-    MotionRecord rec{};
-    if (!read_motion_basics(doc.get(), tb, &rec)) return 0;
-    rec.enable = jv_int(tb[SB_ENABLE]);
-    if (write_motion(kDb, &rec) != 0) return write_failed("motion", rec.channel, REPLY_TEXT);
-    notify_motion_changed(rec.channel);
-    if (store_schedule(doc.get(), MS_MOTION, rec.channel) < 0)
-        return write_failed("motion schedule", rec.channel, REPLY_TEXT);
-    notify_motion_changed(rec.channel);
-    send_camera_mode(rec.channel, rec.enable_qx);
+    int channel = motion_basics_channel(doc.get(), tb);
+    if (channel < 0) return 0;
+    int enable_qx = 0;
+    int stored = update_motion(kDb, channel, [&](MotionRecord &r) {
+        apply_motion_basics(tb, r);
+        r.enable = jv_int(tb[SB_ENABLE]);
+        enable_qx = r.enable_qx;
+        return 0;
+    });
+    if (stored < 0) return write_failed("motion", channel, REPLY_TEXT);
+    notify_motion_changed(channel);
+    if (store_schedule(doc.get(), MS_MOTION, channel) < 0)
+        return write_failed("motion schedule", channel, REPLY_TEXT);
+    notify_motion_changed(channel);
+    send_camera_mode(channel, enable_qx);
     return cgi_writeback_webserver(REPLY_TEXT, "OK");
 }
 
@@ -585,12 +600,16 @@ int on_set_movedetect_simple(char *request)
 {
     JsonDoc doc(request);
     json_object *tb[SB_COUNT];
-    MotionRecord rec{};
-    if (!read_motion_basics(doc.get(), tb, &rec)) return 0;
-    take_tri_channels(tb[SB_TRI_CHANNELS], &rec);
-    if (write_motion(kDb, &rec) != 0) return write_failed("motion", rec.channel, REPLY_TEXT);
-    notify_motion_changed(rec.channel);
-    send_motion_oplog(rec.channel);
+    int channel = motion_basics_channel(doc.get(), tb);
+    if (channel < 0) return 0;
+    int stored = update_motion(kDb, channel, [&](MotionRecord &r) {
+        apply_motion_basics(tb, r);
+        take_tri_channels(tb[SB_TRI_CHANNELS], &r);
+        return 0;
+    });
+    if (stored < 0) return write_failed("motion", channel, REPLY_TEXT);
+    notify_motion_changed(channel);
+    send_motion_oplog(channel);
     return cgi_writeback_webserver(REPLY_TEXT, "OK");
 }
 
@@ -612,13 +631,17 @@ int on_set_move_email_sche(char *request)
     JsonDoc doc(request);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
-    int channel = jv_int(tb[0]);
+    int channel = jv_channel(tb[0]);
     if (!valid_channel(channel)) return cgi_error_to_webserver(REPLY_TEXT);
-    MotionRecord rec = stored_motion(channel);
-    rec.email_enable = jv_int(tb[1]);
-    rec.email_interval = jv_int(tb[2]);
-    if (write_motion(kDb, &rec) != 0 || store_schedule(doc.get(), MS_EMAIL, channel, "schedule") < 0)
-        return write_failed("motion e-mail", channel, REPLY_TEXT);
+    int stored = settings_atomic(kDb, [&]() -> int {
+        int rc = update_motion(kDb, channel, [&](MotionRecord &r) {
+            r.email_enable = jv_int(tb[1]);
+            r.email_interval = jv_int(tb[2]);
+            return 0;
+        });
+        return rc < 0 || store_schedule(doc.get(), MS_EMAIL, channel, "schedule") < 0 ? -1 : 0;
+    });
+    if (stored < 0) return write_failed("motion e-mail", channel, REPLY_TEXT);
     notify_motion_changed(channel);
     return cgi_writeback_webserver(REPLY_TEXT, "OK");
 }
@@ -631,13 +654,15 @@ int on_set_move_others(char *request)
     JsonDoc doc(request);
     json_object *tb[4];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
-    int channel = jv_int(tb[0]);
+    int channel = jv_channel(tb[0]);
     if (!valid_channel(channel)) return cgi_error_to_webserver(REPLY_TEXT);
-    MotionRecord rec = stored_motion(channel);
     int type = jv_int(tb[1]);
-    if (type == 1) take_tri_channels(tb[2], &rec);
-    else if (type == 2) rec.tri_alarms = jv_int(tb[3]);
-    if (write_motion(kDb, &rec) != 0) return write_failed("motion", channel, REPLY_TEXT);
+    int stored = update_motion(kDb, channel, [&](MotionRecord &r) {
+        if (type == 1) take_tri_channels(tb[2], &r);
+        else if (type == 2) r.tri_alarms = jv_int(tb[3]);
+        return 0;
+    });
+    if (stored < 0) return write_failed("motion", channel, REPLY_TEXT);
     notify_motion_changed(channel);
     send_motion_oplog(channel);
     return cgi_writeback_webserver(REPLY_TEXT, "OK");
