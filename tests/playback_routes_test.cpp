@@ -334,7 +334,9 @@ TEST(PlaybackRoutes, RequestsRepliesAndDaemonTraffic)
         }
         ProcResult r = post_json(root, row.route, row.request, row.env);
         EXPECT_EQ(row.reply, r.body());
-        if (row.reply.empty()) EXPECT_EQ("", r.out);
+        if (row.reply.empty()) {
+            EXPECT_EQ("", r.out);
+        }
         EXPECT_TRUE(daemon.wait_disconnected());
         daemon.wait_requests(row.codes.size(), 2000);
         EXPECT_EQ(row.codes, daemon.codes());

@@ -51,7 +51,8 @@ void request_time(char (&out)[32], const struct tm &tm)
 // Reply callback of the download: one chunk per reply.
 void on_download_chunk(int, const void *header, const void *payload)
 {
-    if (ipc_reply_code(header) != REPLY_BACKUP_CHUNK) return;
+    // Whatever comes after the end of the download is not part of it.
+    if (ipc_reply_code(header) != REPLY_BACKUP_CHUNK || g_download_done) return;
     const int size = ipc_reply_length(header);
     if (!payload || size < BACKUP_CHUNK_HEAD) return;
     if (!remote_backup_is_open()) return end_download();
@@ -63,9 +64,14 @@ void on_download_chunk(int, const void *header, const void *payload)
     memcpy(&length, p + offsetof(BackupChunk, length), sizeof length);
 
     if (length == BACKUP_CHUNK_END) return end_download();
-    if (length == BACKUP_CHUNK_INTERRUPTED || frame.frame_length < 0) {
-        // Interrupted by the daemon, or a frame that cannot be: the download ends.
-        remote_backup_qxfs_interrup();
+    if (length == BACKUP_CHUNK_INTERRUPTED) {
+        remote_backup_qxfs_interrup(); // what is queued is dropped
+        return end_download();
+    }
+    if (frame.frame_length < 0) {
+        // A frame that cannot be: the recording is broken from here on. The
+        // frames before it are whole and still go into the file.
+        cgi_log("remote_backup", __LINE__, "", "frame length %d: download ends", frame.frame_length);
         return end_download();
     }
     if (length < 0 || length > BACKUP_CHUNK_MAX || length > size - BACKUP_CHUNK_HEAD) {
