@@ -437,6 +437,7 @@ int qxdb_transact(const char *path, int mode, const std::function<int(QxDbTxn &)
         QxDbTxn *open = g_open_txn;
         if (!open || qxdb_host_path(path) != g_open_host || (mode == QXDB_WRITE && !open->writable())) {
             g_last_error = "nested transaction";
+            if (open) open->failed_ = true;
             return -1;
         }
         g_depth++;
