@@ -10,7 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 
 struct QxDbConn {
     sqlite3 *db = nullptr;
@@ -437,6 +437,7 @@ int qxdb_transact(const char *path, int mode, const std::function<int(QxDbTxn &)
         QxDbTxn *open = g_open_txn;
         if (!open || qxdb_host_path(path) != g_open_host || (mode == QXDB_WRITE && !open->writable())) {
             g_last_error = "nested transaction";
+            if (open) open->failed_ = true;
             return -1;
         }
         g_depth++;
