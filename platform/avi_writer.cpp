@@ -5,7 +5,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 
 namespace {
 enum : uint32_t {

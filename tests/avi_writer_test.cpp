@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "common/records/backup.h"
-#include "common/device_path.h"
+#include "platform/device_path.h"
 #include "platform/avi_frames.h"
 #include "platform/avi_writer.h"
 #include "tests/support/avi_check.h"

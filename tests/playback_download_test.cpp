@@ -115,7 +115,7 @@ TEST(PlaybackDownload, BusyMarker)
     DeviceRoot root;
     FakeDaemon daemon(root);
     EXPECT_EQ(R"({"isOK":1})", post_json(root, "/4019", "{}").body());
-    EXPECT_EQ("", post_json(root, "/4019", "not json").out);
+    EXPECT_EQ("", post_json(root, "/4019", "not json").answer());
     root.write("/tmp/pbdownload", "");
     ProcResult r = post_json(root, "/4019", "{}");
     EXPECT_EQ("Content-type: text/plain\r\n\r\n{\"isOK\":0}", r.out);
@@ -212,7 +212,7 @@ TEST(PlaybackDownload, RequestChecks)
                             R"({"id":3,"startTime":"2024-01-05 10:00:00","endTime":"2024-01-05T10:00:04Z"})",
                             R"({"id":3,"startTime":"2024-13-05T10:00:00Z","endTime":"2024-01-05T10:00:04Z"})",
                             R"({"id":3,"startTime":"2024-01-05T10:00:00Z"})", "[]"})
-        EXPECT_EQ("", post_json(root, "/4013", bad).out) << bad;
+        EXPECT_EQ("", post_json(root, "/4013", bad).answer()) << bad;
     EXPECT_TRUE(daemon.wait_disconnected());
     EXPECT_EQ(0u, daemon.count()) << "a refused download is not logged either";
 

@@ -13,7 +13,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 #include "common/ipc.h"
 #include "common/records/backup.h"
 #include "common/web_utils.h"
