@@ -1,5 +1,6 @@
 #include "common/web_utils.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -7,7 +8,9 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <functional>
 #include <net/if.h>
+#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -248,6 +251,61 @@ int shell_format(char *out, size_t size, const char *fmt, ...)
     }
     out[o] = '\0';
     return static_cast<int>(o);
+}
+
+namespace {
+// Spawns argv with standard input from /dev/null and standard output to
+// `out_fd` (or /dev/null when it is -1), waits for it and returns 0 for an
+// exit status of 0. `drain` reads the child's output while it runs.
+int run_argv(const char *const argv[], int out_fd, const std::function<void()> &drain)
+{
+    if (!argv || !argv[0] || !*argv[0]) return -1;
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) return -1;
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (out_fd >= 0) posix_spawn_file_actions_adddup2(&actions, out_fd, STDOUT_FILENO);
+    else posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, const_cast<char *const *>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        cgi_log("web_utils", __LINE__, "", "cannot run %s: %s", argv[0], strerror(rc));
+        return -1;
+    }
+    if (drain) drain();
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return -1;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : -1;
+}
+} // namespace
+
+int web_run(const char *const argv[]) { return run_argv(argv, -1, nullptr); }
+
+int web_run_output(const char *const argv[], char *out, size_t size)
+{
+    if (!out || size == 0) return -1;
+    out[0] = '\0';
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return -1;
+    size_t used = 0;
+    int rc = run_argv(argv, fds[1], [&] {
+        close(fds[1]);
+        fds[1] = -1;
+        char buf[512];
+        for (;;) {
+            ssize_t n = read(fds[0], buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            size_t take = std::min(static_cast<size_t>(n), size - 1 - used);
+            memcpy(out + used, buf, take);
+            used += take;
+        }
+    });
+    if (fds[1] >= 0) close(fds[1]);
+    close(fds[0]);
+    out[used] = '\0';
+    return rc;
 }
 
 // ---- Files -----------------------------------------------------------------------------

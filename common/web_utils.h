@@ -58,6 +58,14 @@ int shell_format(char *out, size_t size, const char *fmt, ...)
 // Quotes one argument for the shell ('...' with embedded quotes escaped).
 // -1 when it does not fit.
 int shell_quote(char *out, size_t size, const char *arg);
+// Runs a program from an argument vector, without a shell: argv[0] is
+// looked up on PATH, argv ends with a null pointer. Standard input and
+// output are /dev/null (the reply is never written by a child), standard
+// error stays the web server's. 0 when it ran and exited 0, else -1.
+int web_run(const char *const argv[]);
+// The same, with the program's standard output read into out (at most
+// size-1 bytes, zero-terminated; the rest is read and dropped).
+int web_run_output(const char *const argv[], char *out, size_t size);
 
 // All paths below are device paths; they are mapped under NVRWEB_ROOT here.
 int file_lock(const char *path);

@@ -3,6 +3,7 @@
 // feature, one comment line per group; each group's handlers are declared in
 // the header of that feature.
 #include "frontend/route_table.h"
+#include "frontend/upload_routes.h"
 #include "modules/system/accounts.h"
 #include "modules/system/maintenance.h"
 
@@ -26,7 +27,45 @@ const WebRes kRoutes[] = {
     {"/1024", on_clear_permission_update},
     // maintenance option commands
     {"/vb.htm", on_http_option_request},
+    // device information and general settings
+    {"/1009", on_get_system_info},
+    {"/1020", on_get_system_info},
+    {"/1012", on_set_system_info},
+    {"/6080", on_get_general_info},
+    {"/6081", on_set_general_info},
+    {"/1023", on_clear_qxfs_dbup},
+    {"/ipc", on_set_ipc_address_batch},
+    // restart, factory reset, configuration file, retention, weekly restart
+    {"/1004", on_restart_device},
+    {"/1005", on_get_restart_state},
+    {"/1006", on_restore_device},
+    {"/1007", on_export_config},
+    {"/1013", on_download_config},
+    {"/1008", on_import_config},
+    {"/1016", on_get_auto_maintenance},
+    {"/1017", on_set_auto_maintenance},
+    {"/1032", on_get_auto_reboot},
+    {"/1033", on_set_auto_reboot},
+    // firmware upgrade of the recorder and the cameras, OEM package
+    {"/1034", on_cgi_upgrade_system_init},
+    {"/1010", on_upgrade_system},
+    {"/1011", on_clean_upgrade_files},
+    {"/6087", on_check_nvr_online_upgrade},
+    {"/6085", on_get_online_upgrade},
+    {"/6086", on_del_online_upgrade},
+    {"/6088", on_nvr_online_upgrade},
+    {"/6089", on_check_ipc_online_upgrade},
+    {"/6082", on_upgrade_camera},
+    {"/6083", on_start_upgrade_camera},
+    {"/6084", on_stop_upgrade_camera},
+    {"/oem", on_upload_oem},
+    {"/1019", on_upload_temp_file},
+    {"/dw.cgi", on_dw_cgi},
 };
+
+// The configuration import takes the stored upload's path.
+const UploadRoute kUploads[] = {{"/1008", UPLOAD_STORED}};
 } // namespace
 
 NVRWEB_MODULE_ROUTES(MODULE_SYSTEM, kRoutes)
+NVRWEB_MODULE_UPLOADS(kUploads)

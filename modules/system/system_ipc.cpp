@@ -6,13 +6,17 @@
 
 #include "common/ipc.h"
 #include "common/web_utils.h"
+#include "common/records/system_info.h"
+#include "common/records/upgrade.h"
 #include "modules/system/accounts.h"
+#include "modules/system/maintenance.h"
 
 namespace {
 
 // One reply code the module waits for: the size of its records, the error
-// reply of the route that waits for it (used for a reply too short to hold
-// one record) and the callback that answers it with the record count.
+// reply of the route that waits for it (written at once for a reply too
+// short to hold one record; -1: such a reply is left to the time-out) and
+// the callback that answers it with the record count.
 struct SystemReply {
     int code;
     size_t record_size;
@@ -23,6 +27,13 @@ struct SystemReply {
 const SystemReply kSystemReplies[] = {
     {8504, 4, REPLY_TEXT, on_user_login_from_mail_cb},  // /1018 mailed-link log-in
     {8265, 4, REPLY_JSON, on_modify_poe_camera_pwd_cb}, // /6075 PoE camera password
+    {REPLY_DEVICE_FACTS, sizeof(DeviceFactsRecord), REPLY_JSON, on_device_facts_cb}, // /1009, /1020
+    {REPLY_UPGRADE_RUN, 4, -1, on_upgrade_run_cb},                        // /1010, /6088
+    {REPLY_UPGRADE_CHECK, sizeof(FirmwareCheckRecord), REPLY_JSON, on_upgrade_check_cb}, // /6087
+    {REPLY_UPGRADE_DOWNLOAD, 4, REPLY_TEXT, on_upgrade_result_cb},        // /6085
+    {REPLY_UPGRADE_DISCARD, 4, REPLY_TEXT, on_upgrade_result_cb},         // /6086
+    {REPLY_CAMERA_UPGRADE_CHECK, sizeof(FirmwareCheckRecord), REPLY_JSON, on_camera_check_cb}, // /6089
+    {REPLY_CAMERA_UPGRADE, sizeof(CameraUpgradeStatus), REPLY_JSON, on_camera_upgrade_cb},    // /6083
 };
 
 const SystemReply *find_reply(int code)
@@ -45,11 +56,12 @@ void on_system_ipc_callback(int, const void *header, const void *payload)
     // Not a reply the module waits for right now, or nothing to read: the
     // request's own time-out decides.
     if (!reply || code != g_waited_reply.load() || !payload) return;
+    size_t count = ipc_reply_count(header, payload, reply->record_size);
+    if (count == 0 && reply->error_kind < 0) return; // left to the time-out
     // The first such reply takes the wait: a daemon that answers twice gets
     // one reply body only.
     int waited = code;
     if (!g_waited_reply.compare_exchange_strong(waited, 0)) return;
-    size_t count = ipc_reply_count(header, payload, reply->record_size);
     if (count == 0) {
         cgi_log("OnSystem", __LINE__, "", "reply %d too short: %d bytes", code,
                 ipc_reply_length(header));
