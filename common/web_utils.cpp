@@ -255,8 +255,9 @@ int shell_format(char *out, size_t size, const char *fmt, ...)
 
 namespace {
 // Spawns argv with standard input from /dev/null and standard output to
-// `out_fd` (or /dev/null when it is -1), waits for it and returns 0 for an
-// exit status of 0. `drain` reads the child's output while it runs.
+// `out_fd` (or /dev/null when it is -1), waits for it and returns its exit
+// status (-1: not run, or ended by a signal). `drain` reads the child's
+// output while it runs.
 int run_argv(const char *const argv[], int out_fd, const std::function<void()> &drain)
 {
     if (!argv || !argv[0] || !*argv[0]) return -1;
@@ -276,7 +277,7 @@ int run_argv(const char *const argv[], int out_fd, const std::function<void()> &
     int status = 0;
     while (waitpid(pid, &status, 0) < 0)
         if (errno != EINTR) return -1;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 } // namespace
 

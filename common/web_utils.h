@@ -61,7 +61,8 @@ int shell_quote(char *out, size_t size, const char *arg);
 // Runs a program from an argument vector, without a shell: argv[0] is
 // looked up on PATH, argv ends with a null pointer. Standard input and
 // output are /dev/null (the reply is never written by a child), standard
-// error stays the web server's. 0 when it ran and exited 0, else -1.
+// error stays the web server's. Returns the program's exit status (0 to
+// 255), or -1 when it could not be run or was ended by a signal.
 int web_run(const char *const argv[]);
 // The same, with the program's standard output read into out (at most
 // size-1 bytes, zero-terminated; the rest is read and dropped).

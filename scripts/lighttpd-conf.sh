@@ -7,6 +7,8 @@ root=$(cd "$1" && pwd)
 port=$2
 cgi=$(cd "$(dirname "$3")" && pwd)/$(basename "$3")
 www="$root/opt/app/www"
+# The device's own tools (configuration export and import) for the CGI.
+devbin=$(cd "$(dirname "$0")/../tools/devbin" && pwd)
 mkdir -p "$www/cgi-bin" "$www/html" "$root/var/log"
 ln -sf "$cgi" "$www/cgi-bin/nvrweb.cgi"
 [ -f "$www/html/index.html" ] || echo '<html><body>nvrweb dev device</body></html>' > "$www/html/index.html"
@@ -23,5 +25,5 @@ index-file.names = ("index.html")
 mimetype.assign = (".html" => "text/html", ".js" => "application/javascript",
                    ".json" => "application/json", ".css" => "text/css")
 cgi.assign = ("nvrweb.cgi" => "")
-setenv.add-environment = ("NVRWEB_ROOT" => "$root")
+setenv.add-environment = ("NVRWEB_ROOT" => "$root", "PATH" => "$devbin:/usr/local/bin:/usr/bin:/bin")
 CONF

@@ -346,6 +346,10 @@ int on_set_ipc_address_batch(char *request)
     if (!jv_copy(tb[IB_START_IP], start, sizeof start) || !parse_ipv4(start, octet)) return 0;
     const int count = jv_int(tb[IB_COUNT]);
     const int repeat = jv_int(tb[IB_REPEAT]);
+    if (count <= 0 || repeat <= 0) {
+        cgi_writeback_webserver(REPLY_TEXT, "OK");
+        return 0;
+    }
 
     // act: address i (last octet + i, modulo 256) into `repeat` slots each,
     // up to the channel count

@@ -53,9 +53,10 @@ void on_system_ipc_callback(int, const void *header, const void *payload)
 {
     int code = ipc_reply_code(header);
     const SystemReply *reply = find_reply(code);
-    // Not a reply the module waits for right now, or nothing to read: the
-    // request's own time-out decides.
-    if (!reply || code != g_waited_reply.load() || !payload) return;
+    // Not a reply the module waits for right now: the request's own time-out
+    // decides.
+    if (!reply || code != g_waited_reply.load()) return;
+    // An empty reply counts as one too short for its record.
     size_t count = ipc_reply_count(header, payload, reply->record_size);
     if (count == 0 && reply->error_kind < 0) return; // left to the time-out
     // The first such reply takes the wait: a daemon that answers twice gets

@@ -150,7 +150,9 @@ bool install_oem_package(const char *path, const char *key)
     unlink(nvr_path(path).c_str());
     const std::string dest = nvr_path(kOemDir) + "/";
     const char *const argv[] = {"unzip", "-o", archive.c_str(), "-d", dest.c_str(), nullptr};
-    const bool unpacked = web_run(argv) == 0;
+    // Exit status 1: warnings only (such as a "../" dropped from a name).
+    const int status = web_run(argv);
+    const bool unpacked = status == 0 || status == 1;
     unlink(archive.c_str());
     return unpacked && touch(kOemMarker);
 }
