@@ -7,7 +7,9 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -80,17 +82,27 @@ protected:
         return run_cgi(root, req);
     }
 
-    // The daemon requests of everything sent so far, once a sentinel request
-    // (the language option, 4000) has arrived behind them; the sentinel
-    // itself is left out.
+    // The daemon requests of everything sent so far. A sentinel request (the
+    // language option, 4000) connects after every connection before it was
+    // accepted; once it has arrived and all connections are closed, all they
+    // carried has been seen. The sentinel itself is left out.
     std::vector<FakeRequest> traffic()
     {
-        const size_t before = daemon.count();
+        auto sentinels = [&] {
+            size_t n = 0;
+            for (const FakeRequest &r : daemon.requests()) n += r.code == 4000;
+            return n;
+        };
+        const size_t before = sentinels();
         get("/vb.htm", "setlang=1");
-        EXPECT_TRUE(daemon.wait_requests(before + 1));
-        std::vector<FakeRequest> got = daemon.requests();
-        if (!got.empty() && got.back().code == 4000) got.pop_back();
-        return got;
+        auto sentinel = [&] { return sentinels() > before; };
+        for (int i = 0; i < 10000 && !sentinel(); i++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_TRUE(sentinel());
+        EXPECT_TRUE(daemon.wait_disconnected());
+        std::vector<FakeRequest> out;
+        for (const FakeRequest &r : daemon.requests())
+            if (r.code != 4000) out.push_back(r);
+        return out;
     }
     std::vector<int> codes()
     {

@@ -43,11 +43,6 @@ const SimCamera kNetwork[] = {
      "Store room"},
 };
 
-template <class T> std::string bytes_of(const T &rec)
-{
-    return std::string(reinterpret_cast<const char *>(&rec), sizeof rec);
-}
-
 // The device's camera records, when its settings database exists (the
 // simulator never creates one).
 bool read_configured(std::vector<CameraRecord> *cams)
@@ -126,7 +121,7 @@ std::string camera_list(const SimRequest &)
     connected_cameras(cams);
     std::string out;
     for (const Connected &c : cams)
-        if (c.present) out += bytes_of(c.rec);
+        if (c.present) out += sim_bytes_of(c.rec);
     return out.empty() ? qx_le32_bytes(0) : out;
 }
 
@@ -153,7 +148,7 @@ std::string camera_search(const SimRequest &req)
         r.active_status = 1;
         COPY_TEXT(r.name, n.name);
         COPY_TEXT(r.sn_real, n.sn);
-        out += bytes_of(r);
+        out += sim_bytes_of(r);
     }
     // Nothing found: a reply shorter than one record.
     return out.empty() ? qx_le32_bytes(0) : out;
@@ -192,7 +187,7 @@ std::string network_change(const SimRequest &req)
 std::string batch_result(const SimRequest &)
 {
     CameraBatchResult r{};
-    return bytes_of(r);
+    return sim_bytes_of(r);
 }
 
 std::string model_type(const SimRequest &) { return qx_le32_bytes(1); }
@@ -210,7 +205,7 @@ std::string channel_models(const SimRequest &)
             COPY_TEXT(e.model, cams[ch].rec.model);
             COPY_TEXT(e.fw_version, cams[ch].rec.fw_version);
         }
-        out += bytes_of(e);
+        out += sim_bytes_of(e);
     }
     return out;
 }

@@ -23,18 +23,6 @@ namespace {
 
 enum { kProgressSteps = 10, kProgressStepMs = 300 };
 
-template <class T> std::string bytes_of(const T &rec)
-{
-    return std::string(reinterpret_cast<const char *>(&rec), sizeof rec);
-}
-
-template <class T> T request_as(const SimRequest &req)
-{
-    T rec{};
-    memcpy(&rec, req.payload.data(), std::min(req.payload.size(), sizeof rec));
-    return rec;
-}
-
 int scaled_ms(int ms) { return static_cast<int>(ms * ipc_time_scale()); }
 
 long file_size(const std::string &host_path)
@@ -65,7 +53,7 @@ std::string device_facts(const SimRequest &)
     COPY_TEXT(f.hwver, "V1.1");
     COPY_TEXT(f.mac_address, "00:1A:2B:3C:4D:5E");
     f.support_talk = 1;
-    return bytes_of(f);
+    return sim_bytes_of(f);
 }
 
 // ---- Device firmware ------------------------------------------------------------------------
@@ -74,7 +62,7 @@ std::string device_facts(const SimRequest &)
 // staged file consumed at the end, then success.
 SimReplyList upgrade_run(const SimRequest &req)
 {
-    const int32_t reset = request_as<UpgradeRunRequest>(req).reset;
+    const int32_t reset = sim_request_as<UpgradeRunRequest>(req).reset;
     const std::string staged = nvr_path(FIRMWARE_STAGING_DEVICE);
     const long size = file_size(staged);
     if (size >= 0) fprintf(stderr, "nvrweb-sim: firmware upgrade: %ld bytes staged, reset %d\n", size, reset);
@@ -105,13 +93,13 @@ FirmwareCheckRecord newer_firmware(const char *version, const char *file)
     return r;
 }
 
-std::string upgrade_check(const SimRequest &) { return bytes_of(newer_firmware("7x.7.1.0", "7x.7.1.0.bin")); }
+std::string upgrade_check(const SimRequest &) { return sim_bytes_of(newer_firmware("7x.7.1.0", "7x.7.1.0.bin")); }
 
 // 1716: "downloads" into the staging file named in the request, when it is
 // one of the two staging files: a small stand-in firmware.
 std::string upgrade_download(const SimRequest &req)
 {
-    const OnlineDownloadRequest r = request_as<OnlineDownloadRequest>(req);
+    const OnlineDownloadRequest r = sim_request_as<OnlineDownloadRequest>(req);
     char path[sizeof r.path + 1];
     copy_field(path, sizeof path, r.path, sizeof r.path);
     if (strcmp(path, FIRMWARE_STAGING_DEVICE) != 0 && strcmp(path, FIRMWARE_STAGING_CAMERA) != 0)
@@ -137,12 +125,12 @@ std::string upgrade_discard(const SimRequest &)
 // 3365: a newer firmware for every checked channel, none for the others.
 std::string camera_check(const SimRequest &req)
 {
-    const uint64_t mask = request_as<CameraCheckRequest>(req).mask;
+    const uint64_t mask = sim_request_as<CameraCheckRequest>(req).mask;
     std::string out;
     for (int ch = 0; ch < UPGRADE_CAMERA_CHANNELS; ch++) {
         FirmwareCheckRecord r{};
         if (mask >> ch & 1u) r = newer_firmware("V5.2.4", "ipc-V5.2.4.bin");
-        out += bytes_of(r);
+        out += sim_bytes_of(r);
     }
     return out;
 }
@@ -151,11 +139,11 @@ std::string camera_check(const SimRequest &req)
 // there is none (status -1).
 SimReplyList camera_upgrade(const SimRequest &req)
 {
-    const CameraUpgradeRequest r = request_as<CameraUpgradeRequest>(req);
+    const CameraUpgradeRequest r = sim_request_as<CameraUpgradeRequest>(req);
     const bool have = file_size(nvr_path(FIRMWARE_STAGING_CAMERA)) >= 0;
     fprintf(stderr, "nvrweb-sim: camera %d upgrade %s\n", r.chnid, have ? "started" : "refused: nothing staged");
     const CameraUpgradeStatus s = {r.chnid, have ? 0 : -1};
-    return SimReplyList{{bytes_of(s), have ? scaled_ms(kProgressStepMs * 3) : 0, 0}};
+    return SimReplyList{{sim_bytes_of(s), have ? scaled_ms(kProgressStepMs * 3) : 0, 0}};
 }
 
 } // namespace

@@ -17,19 +17,7 @@ namespace {
 enum { SIM_SEARCH_SID = 7, SIM_SYNC_SID = 9, SIM_RTSP_PORT = 554, SIM_HTTP_PORT = 80 };
 enum { SIM_CHUNK = 8192, SIM_MAX_SECONDS = 60, SIM_ADDR_CHANNELS = 4 };
 
-template <class T> std::string bytes_of(const T &rec)
-{
-    return std::string(reinterpret_cast<const char *>(&rec), sizeof rec);
-}
-
-template <class T> T request_as(const SimRequest &req)
-{
-    T rec{};
-    memcpy(&rec, req.payload.data(), std::min(req.payload.size(), sizeof rec));
-    return rec;
-}
-
-int32_t request_int(const SimRequest &req) { return request_as<int32_t>(req); }
+int32_t request_int(const SimRequest &req) { return sim_request_as<int32_t>(req); }
 
 // ---- Search -------------------------------------------------------------------------
 
@@ -37,7 +25,7 @@ int32_t request_int(const SimRequest &req) { return request_as<int32_t>(req); }
 // start text ("YYYY-MM-DD ..."), or a fixed day.
 std::string search(const SimRequest &req)
 {
-    PbSearchRecord rec = request_as<PbSearchRecord>(req);
+    PbSearchRecord rec = sim_request_as<PbSearchRecord>(req);
     int channel = 0;
     for (int n = 0; n < PB_MAX_CHANNELS; n++)
         if (rec.channels[n] == '1') channel = n;
@@ -61,7 +49,7 @@ std::string search(const SimRequest &req)
         r.record_type = s.type;
         snprintf(r.start_time, sizeof r.start_time, "%s %s", day, s.start);
         snprintf(r.end_time, sizeof r.end_time, "%s %s", day, s.end);
-        out += bytes_of(r);
+        out += sim_bytes_of(r);
     }
     return out;
 }
@@ -69,11 +57,11 @@ std::string search(const SimRequest &req)
 // Every recording fits on the first page.
 std::string search_page(const SimRequest &req)
 {
-    PbSearchPage page = request_as<PbSearchPage>(req);
+    PbSearchPage page = sim_request_as<PbSearchPage>(req);
     if (page.page > 1) return qx_le32_bytes(0);
     PbSearchRecord first{};
     first.channels[0] = '1';
-    return search(SimRequest{IPC_PB_SEARCH, req.seq, bytes_of(first)});
+    return search(SimRequest{IPC_PB_SEARCH, req.seq, sim_bytes_of(first)});
 }
 
 // ---- Sessions ------------------------------------------------------------------------
@@ -88,35 +76,35 @@ std::string stream_info(const SimRequest &req)
     info.ddns_port = 20554;
     info.ddns_http_port = 20080;
     snprintf(info.source_path, sizeof info.source_path, "/playback/session%d", info.session_id);
-    return bytes_of(info);
+    return sim_bytes_of(info);
 }
 
 std::string sync_start(const SimRequest &req)
 {
-    PbSyncStart start = request_as<PbSyncStart>(req);
+    PbSyncStart start = sim_request_as<PbSyncStart>(req);
     PbSyncStarted r{};
     r.sid = SIM_SYNC_SID;
     time_t t = start.play_time;
     struct tm tm;
     localtime_r(&t, &tm);
     strftime(r.play_time, sizeof r.play_time, "%Y-%m-%d %H:%M:%S", &tm);
-    return bytes_of(r);
+    return sim_bytes_of(r);
 }
 
 std::string play_time(const SimRequest &) { return qx_le32_bytes(static_cast<int32_t>(time(nullptr))); }
 
 std::string transcode(const SimRequest &req)
 {
-    PbTranscodeGet ids = request_as<PbTranscodeGet>(req);
+    PbTranscodeGet ids = sim_request_as<PbTranscodeGet>(req);
     PbTranscodeState st{ids.ch, ids.sid, 1};
-    return bytes_of(st);
+    return sim_bytes_of(st);
 }
 
 // ---- Live view and image --------------------------------------------------------------
 
 std::string live(const SimRequest &req)
 {
-    LiveRecord rec = request_as<LiveRecord>(req);
+    LiveRecord rec = sim_request_as<LiveRecord>(req);
     LiveReply r{};
     r.channel = rec.channel;
     r.port = SIM_RTSP_PORT;
@@ -124,14 +112,14 @@ std::string live(const SimRequest &req)
     snprintf(r.rtsp_addr, sizeof r.rtsp_addr, "rtsp://192.168.1.100:%d/ch%02d/%d", SIM_RTSP_PORT, rec.channel + 1,
              rec.stream_type);
     snprintf(r.res_path, sizeof r.res_path, "/ch%02d/%d", rec.channel + 1, rec.stream_type);
-    return bytes_of(r);
+    return sim_bytes_of(r);
 }
 
 std::string image(const SimRequest &req)
 {
     ImageReply r{};
     r.image = ImageRecord{request_int(req), 128, 128, 128, 128, 128, 0};
-    return bytes_of(r);
+    return sim_bytes_of(r);
 }
 
 std::string rtsp_addresses(const SimRequest &)
@@ -153,12 +141,12 @@ std::string rtsp_addresses(const SimRequest &)
             n.external_http_port = 10080;
             n.ddns_http_port = 20080;
         }
-        out += bytes_of(r);
+        out += sim_bytes_of(r);
     }
     return out;
 }
 
-std::string extern_port(const SimRequest &) { return bytes_of(ExternPortReply{10080, 20080}); }
+std::string extern_port(const SimRequest &) { return sim_bytes_of(ExternPortReply{10080, 20080}); }
 
 // ---- Download --------------------------------------------------------------------------
 
@@ -198,7 +186,7 @@ void add_frame(SimReplyList *out, FrameHeader h, const std::string &data)
 
 SimReplyList download(const SimRequest &req)
 {
-    BackupRequest rec = request_as<BackupRequest>(req);
+    BackupRequest rec = sim_request_as<BackupRequest>(req);
     const int frames = download_seconds(rec) * CLIP_FPS;
     SimReplyList out;
     FrameHeader h{};

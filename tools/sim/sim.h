@@ -14,6 +14,7 @@
 // silence registers the list form (SimReplyList) with SIM_REPLIES instead.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
@@ -46,6 +47,19 @@ bool sim_register(int code, SimRepliesFn fn);
 SimReplyList sim_generate(const SimRequest &req);
 // Codes with a generator, ascending.
 std::vector<int> sim_registered_codes();
+
+// Payload helpers of the generators: a record's bytes, and a request's
+// payload as a record (zero-filled where the payload is shorter).
+template <class T> std::string sim_bytes_of(const T &rec)
+{
+    return std::string(reinterpret_cast<const char *>(&rec), sizeof rec);
+}
+template <class T> T sim_request_as(const SimRequest &req)
+{
+    T rec{};
+    memcpy(&rec, req.payload.data(), req.payload.size() < sizeof rec ? req.payload.size() : sizeof rec);
+    return rec;
+}
 
 #define SIM_CONCAT2(a, b) a##b
 #define SIM_CONCAT(a, b) SIM_CONCAT2(a, b)
