@@ -39,6 +39,8 @@ TEST_F(UpgradeTest, DeviceUpgradeRunsAndRestartsOnSuccessOnly)
     } cases[] = {
         {"/1010", "reset=1", [](FakeScript &s) { s.reply_int(0); }, "OK", 1, {LOG, 1713, LOG, 1703}},
         {"/1010", "x=1", [](FakeScript &s) { s.reply_int(1); }, "OK", 0, {LOG, 1713, LOG, 1703}},
+        {"/1010", "a=1&reset", [](FakeScript &s) { s.reply_int(0); }, "OK", 1, {LOG, 1713, LOG, 1703}},
+        {"/1010", "reset=0&a=1", [](FakeScript &s) { s.reply_int(0); }, "OK", 0, {LOG, 1713, LOG, 1703}},
         {"/1010", "", [](FakeScript &s) { s.reply_int(-2); }, "-2", 0, {LOG, 1713}},
         {"/1010", "", [](FakeScript &s) { s.silent(); }, "0", 0, {LOG, 1713}},
         {"/1010", "", [](FakeScript &s) { s.empty(); }, "0", 0, {LOG, 1713}},

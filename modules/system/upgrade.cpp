@@ -66,6 +66,16 @@ int run_upgrade(int32_t reset, int error_kind)
     return system_request_ipc(IPC_UPGRADE_RUN, req, error_kind);
 }
 
+// The query asks for the factory settings with the upgrade when it names
+// "reset", unless as "reset=0".
+bool reset_requested(const char *query)
+{
+    const char *p = strstr(query, "reset");
+    if (!p) return false;
+    const char *value = p + 5;
+    return !(value[0] == '=' && value[1] == '0' && (value[2] == '\0' || value[2] == '&'));
+}
+
 const JsonPolicy kTypePolicy[] = {{"type", JK_INT}, {"url", JK_STRING}};
 const JsonPolicy kCameraCheckPolicy[] = {{"ch", JK_STRING}};
 const JsonPolicy kCameraUpgradePolicy[] = {{"chnid", JK_INT}, {"reset", JK_INT}};
@@ -179,7 +189,7 @@ int on_upgrade_system(char *request)
     // "temp & <query>": a reset flag when the query names it.
     char first[128], query[1088];
     split_upload_text(request, first, sizeof first, query, sizeof query);
-    const int32_t reset = strstr(query, "reset") ? 1 : 0;
+    const int32_t reset = reset_requested(query) ? 1 : 0;
 
     cgi_send_oplog(OPLOG_UPGRADE, OPLOG_PARAM_SYSTEM);
     const int done = run_upgrade(reset, -1);
