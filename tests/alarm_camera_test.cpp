@@ -2,14 +2,10 @@
 // the fake daemon, settings relayed to the cameras, names, actions and
 // copies in the settings database; the module's reply dispatcher; the
 // simulator's answers.
-#include <csignal>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-
 #include "common/ipc.h"
 #include "modules/alarm/alarm.h"
 #include "tests/support/alarm_fixture.h"
+#include "tests/support/sim_process.h"
 
 namespace {
 
@@ -236,22 +232,13 @@ TEST(AlarmDispatcher, TakesWholeRecordsOnceAndIgnoresTheRest)
 TEST(AlarmSim, SimulatorAnswersCameraAlarmStates)
 {
     DeviceRoot root;
-    std::vector<std::string> args = program_wrapper();
-    args.push_back(program_path("nvrweb-sim"));
-    std::vector<char *> argv;
-    for (std::string &a : args) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    std::string env_root = "NVRWEB_ROOT=" + root.path();
-    char *envp[] = {&env_root[0], nullptr};
-    pid_t pid = -1;
-    ASSERT_EQ(0, posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp));
-    for (int i = 0; i < 500 && !root.exists("/var/run/qxsocket"); i++)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::string inputs = post_json(root, "/6024", "{\"chnid\":3}").body();
-    std::string outputs = post_json(root, "/6028", "{\"chnid\":3}").body();
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-
+    std::string inputs, outputs;
+    {
+        SimProcess sim(root);
+        ASSERT_TRUE(sim.running());
+        inputs = post_json(root, "/6024", "{\"chnid\":3}").body();
+        outputs = post_json(root, "/6028", "{\"chnid\":3}").body();
+    }
     json_object *o = json_tokener_parse(inputs.c_str());
     ASSERT_NE(nullptr, o) << inputs;
     EXPECT_EQ(2, json_object_get_int(json_object_object_get(o, "alarmCnt")));

@@ -287,32 +287,38 @@ inline int cam_alarm_slot(int channel, int index, int per_camera)
 }
 
 // Names of the camera alarm inputs (and outputs, with their delay time).
-// A read sets the record's channel and index.
-inline int read_alarm_chnIn_event_name(const char *path, CamAlarmInName *rec, int channel, int index)
+// A read sets the record's channel and index; a write stores under them.
+template <class Name, int PerCamera>
+int read_cam_alarm_name_(const char *path, Name *rec, int channel, int index, int (*read)(const char *, Name *, int))
 {
-    int slot = cam_alarm_slot(channel, index, CAM_ALARM_IN_COUNT);
-    if (slot < 0 || read_cam_alarm_in_name(path, rec, slot) != 0) return -1;
+    int slot = cam_alarm_slot(channel, index, PerCamera);
+    if (slot < 0 || read(path, rec, slot) != 0) return -1;
     rec->channel = channel;
     rec->alarm_index = index;
     return 0;
+}
+template <class Name, int PerCamera>
+int write_cam_alarm_name_(const char *path, const Name *rec, int (*write)(const char *, const Name *, int))
+{
+    int slot = cam_alarm_slot(rec->channel, rec->alarm_index, PerCamera);
+    return slot < 0 ? -1 : write(path, rec, slot);
+}
+inline int read_alarm_chnIn_event_name(const char *path, CamAlarmInName *rec, int channel, int index)
+{
+    return read_cam_alarm_name_<CamAlarmInName, CAM_ALARM_IN_COUNT>(path, rec, channel, index, read_cam_alarm_in_name);
 }
 inline int write_alarm_chnIn_event_name(const char *path, const CamAlarmInName *rec)
 {
-    int slot = cam_alarm_slot(rec->channel, rec->alarm_index, CAM_ALARM_IN_COUNT);
-    return slot < 0 ? -1 : write_cam_alarm_in_name(path, rec, slot);
+    return write_cam_alarm_name_<CamAlarmInName, CAM_ALARM_IN_COUNT>(path, rec, write_cam_alarm_in_name);
 }
 inline int read_alarm_chnOut_event_name(const char *path, CamAlarmOutName *rec, int channel, int index)
 {
-    int slot = cam_alarm_slot(channel, index, CAM_ALARM_OUT_COUNT);
-    if (slot < 0 || read_cam_alarm_out_name(path, rec, slot) != 0) return -1;
-    rec->channel = channel;
-    rec->alarm_index = index;
-    return 0;
+    return read_cam_alarm_name_<CamAlarmOutName, CAM_ALARM_OUT_COUNT>(path, rec, channel, index,
+                                                                      read_cam_alarm_out_name);
 }
 inline int write_alarm_chnOut_event_name(const char *path, const CamAlarmOutName *rec)
 {
-    int slot = cam_alarm_slot(rec->channel, rec->alarm_index, CAM_ALARM_OUT_COUNT);
-    return slot < 0 ? -1 : write_cam_alarm_out_name(path, rec, slot);
+    return write_cam_alarm_name_<CamAlarmOutName, CAM_ALARM_OUT_COUNT>(path, rec, write_cam_alarm_out_name);
 }
 // Every camera's names in one read: entry channel * per-camera count + index.
 struct CamAlarmInNames {

@@ -103,64 +103,93 @@ int on_get_camera_alarm_input(char *request)
     return 0;
 }
 
+// ---- Setters (/6025, /6029) ---------------------------------------------------------------
+
+namespace {
+// What both camera setters read: the channel, the channels the settings are
+// copied to (never the own one), the "dialog" list of action settings and
+// the first "alarmCnt" entries of the "alarm" list (at most the camera's
+// alarms and the list's real length), each parsed with the route's keys.
+enum { SLOT_KEYS = 3 };
+struct CamSetRequest {
+    JsonDoc doc;
+    int channel = -1;
+    uint64_t copies = 0;
+    json_object *dialog = nullptr;
+    int alarm_cnt = 0;
+    int slots = 0;
+    json_object *slot[CAM_ALARM_IN_COUNT][SLOT_KEYS] = {};
+
+    CamSetRequest(const char *request, const JsonPolicy (&slot_keys)[SLOT_KEYS], int most) : doc(request)
+    {
+        channel = request_channel(doc.get());
+        if (channel < 0) return;
+        const JsonPolicy policy[] = {{"dialog", JK_ARRAY}, {"alarm", JK_ARRAY}, {"alarmCnt", JK_INT}};
+        json_object *tb[3];
+        JSON_PARSE(doc.get(), policy, tb);
+        copies = get_copy_flag_by_json(doc.get(), "copyChn", "copyCnt") & ~(1ULL << channel);
+        dialog = tb[0];
+        alarm_cnt = clamp_count(jv_int(tb[2]), most);
+        slots = bounded_count(tb[2], tb[1], most);
+        for (int i = 0; i < slots; i++)
+            json_parse_policy(jv_at(tb[1], static_cast<size_t>(i)), slot_keys, SLOT_KEYS, slot[i]);
+    }
+    uint64_t relayed_mask() const { return copies | 1ULL << channel; }
+};
+
+// Relays the camera settings and the changed channels to the daemon; "OK".
+template <class Settings> int relay(int code, Settings &cam, const CamSetRequest &r, int notice)
+{
+    cam.count = r.slots;
+    cam.channel_mask = r.relayed_mask();
+    cgi_notify_ipc(code, cam);
+    cgi_notify_ipc(notice, cam.channel_mask);
+    return cgi_writeback_webserver(REPLY_TEXT, "OK");
+}
+} // namespace
+
 // ---- /6025 ------------------------------------------------------------------------------------
 
 int on_set_camera_alarm_input(char *request)
 {
-    enum { C_DIALOG, C_ALARM, C_ALARM_CNT, C_COUNT };
-    const JsonPolicy policy[C_COUNT] = {{"dialog", JK_ARRAY}, {"alarm", JK_ARRAY}, {"alarmCnt", JK_INT}};
-    enum { S_ENABLE, S_TYPE, S_NAME, S_COUNT };
-    const JsonPolicy slot_policy[S_COUNT] = {{"alarmEnable", JK_INT}, {"alarmType", JK_INT}, {"alarmName", JK_STRING}};
-
-    JsonDoc doc(request);
-    const int channel = request_channel(doc.get());
-    if (channel < 0) return cgi_error_to_webserver(REPLY_JSON);
-    json_object *tb[C_COUNT];
-    JSON_PARSE(doc.get(), policy, tb);
-    const uint64_t copies = get_copy_flag_by_json(doc.get(), "copyChn", "copyCnt") & ~(1ULL << channel);
-    const int slots = bounded_count(tb[C_ALARM_CNT], tb[C_ALARM], CAM_ALARM_IN_COUNT);
-    const size_t dialogs = jv_len(tb[C_DIALOG]);
+    enum { S_ENABLE, S_TYPE, S_NAME };
+    const JsonPolicy slot_keys[SLOT_KEYS] = {{"alarmEnable", JK_INT}, {"alarmType", JK_INT}, {"alarmName", JK_STRING}};
+    const CamSetRequest r(request, slot_keys, CAM_ALARM_IN_COUNT);
+    if (r.channel < 0) return cgi_error_to_webserver(REPLY_JSON);
 
     int rc = settings_atomic(kDb, [&]() -> int {
-        for (size_t d = 0; d < dialogs; d++) {
-            json_object *dialog = jv_at(tb[C_DIALOG], d);
+        for (size_t d = 0; d < jv_len(r.dialog); d++) {
+            json_object *dialog = jv_at(r.dialog, d);
             const int index = element_index(dialog, CAM_ALARM_IN_COUNT);
             if (index < 0) continue;
-            const AlarmSource src = AlarmSource::camera(channel, index);
+            const AlarmSource src = AlarmSource::camera(r.channel, index);
             CamAlarmInEvent ev{};
             bool changed = false;
-            if (read_alarm_chnIn_event(kDb, &ev, channel, index) != 0 ||
+            if (read_alarm_chnIn_event(kDb, &ev, r.channel, index) != 0 ||
                 save_action_dialog(dialog, src, &ev.actions, &changed) != 0 ||
                 (changed && write_alarm_chnIn_event(kDb, &ev) != 0))
                 return -1;
-            if (copies && (copy_action_settings(src, copies) != 0 || copy_alarm_chnIn_events(kDb, &ev, copies) != 0))
+            if (r.copies &&
+                (copy_action_settings(src, r.copies) != 0 || copy_alarm_chnIn_events(kDb, &ev, r.copies) != 0))
                 return -1;
         }
-        for (int i = 0; i < slots; i++) {
-            json_object *st[S_COUNT];
-            JSON_PARSE(jv_at(tb[C_ALARM], static_cast<size_t>(i)), slot_policy, st);
-            if (!st[S_NAME]) continue; // the stored name stays
-            CamAlarmInName name{channel, i, {}};
-            jv_copy(st[S_NAME], name.name, sizeof name.name);
+        for (int i = 0; i < r.slots; i++) {
+            if (!r.slot[i][S_NAME]) continue; // the stored name stays
+            CamAlarmInName name{r.channel, i, {}};
+            jv_copy(r.slot[i][S_NAME], name.name, sizeof name.name);
             if (write_alarm_chnIn_event_name(kDb, &name) != 0) return -1;
         }
         return 0;
     });
-    if (rc < 0) return write_failed("camera alarm input", channel);
+    if (rc < 0) return write_failed("camera alarm input", r.channel);
 
     CamAlarmInSettings cam{};
-    for (int i = 0; i < slots; i++) {
-        json_object *st[S_COUNT];
-        JSON_PARSE(jv_at(tb[C_ALARM], static_cast<size_t>(i)), slot_policy, st);
-        cam.slots[i].enable = jv_int(st[S_ENABLE]);
+    for (int i = 0; i < r.slots; i++) {
+        cam.slots[i].enable = jv_int(r.slot[i][S_ENABLE]);
         cam.slots[i].index = i;
-        cam.slots[i].type = jv_int(st[S_TYPE]);
+        cam.slots[i].type = jv_int(r.slot[i][S_TYPE]);
     }
-    cam.count = slots;
-    cam.channel_mask = copies | 1ULL << channel;
-    cgi_notify_ipc(IPC_CAM_ALARM_IN_SET, cam);
-    cgi_notify_ipc(IPC_CAM_ALARM_INS_CHANGED, cam.channel_mask);
-    return cgi_writeback_webserver(REPLY_TEXT, "OK");
+    return relay(IPC_CAM_ALARM_IN_SET, cam, r, IPC_CAM_ALARM_INS_CHANGED);
 }
 
 // ---- /6028 ------------------------------------------------------------------------------------
@@ -201,47 +230,37 @@ int on_get_camera_alarm_output(char *request)
 
 int on_set_camera_alarm_output(char *request)
 {
-    enum { C_DIALOG, C_ALARM, C_ALARM_CNT, C_COUNT };
-    const JsonPolicy policy[C_COUNT] = {{"dialog", JK_ARRAY}, {"alarm", JK_ARRAY}, {"alarmCnt", JK_INT}};
-    enum { S_TYPE, S_DELAY, S_NAME, S_COUNT };
-    const JsonPolicy slot_policy[S_COUNT] = {{"alarmType", JK_INT}, {"delayTime", JK_INT}, {"alarmName", JK_STRING}};
-
-    JsonDoc doc(request);
-    const int channel = request_channel(doc.get());
-    if (channel < 0) return cgi_error_to_webserver(REPLY_JSON);
-    json_object *tb[C_COUNT];
-    JSON_PARSE(doc.get(), policy, tb);
-    const uint64_t copies = get_copy_flag_by_json(doc.get(), "copyChn", "copyCnt") & ~(1ULL << channel);
-    // Both lists are bounded by "alarmCnt", the camera's 2 outputs and their
-    // real length.
-    const int dialogs = bounded_count(tb[C_ALARM_CNT], tb[C_DIALOG], CAM_ALARM_OUT_COUNT);
-    const int slots = bounded_count(tb[C_ALARM_CNT], tb[C_ALARM], CAM_ALARM_OUT_COUNT);
+    enum { S_TYPE, S_DELAY, S_NAME };
+    const JsonPolicy slot_keys[SLOT_KEYS] = {{"alarmType", JK_INT}, {"delayTime", JK_INT}, {"alarmName", JK_STRING}};
+    const CamSetRequest r(request, slot_keys, CAM_ALARM_OUT_COUNT);
+    if (r.channel < 0) return cgi_error_to_webserver(REPLY_JSON);
+    // The dialogs too are bounded by "alarmCnt" and the camera's 2 outputs.
+    const int dialogs = std::min(r.alarm_cnt, static_cast<int>(std::min<size_t>(jv_len(r.dialog), CAM_ALARM_OUT_COUNT)));
 
     int rc = settings_atomic(kDb, [&]() -> int {
         auto sche = std::unique_ptr<WeekSchedule>(new WeekSchedule());
         for (int d = 0; d < dialogs; d++) {
-            json_object *dialog = jv_at(tb[C_DIALOG], static_cast<size_t>(d));
+            json_object *dialog = jv_at(r.dialog, static_cast<size_t>(d));
             const int index = element_index(dialog, CAM_ALARM_OUT_COUNT);
             if (index < 0) continue;
             if (get_schedule_by_json(dialog, "effective", sche.get()) == 0 &&
-                write_alarm_chnOut_effective_schedule(kDb, sche.get(), channel, index) != 0)
+                write_alarm_chnOut_effective_schedule(kDb, sche.get(), r.channel, index) != 0)
                 return -1;
             // The copies take the stored schedule of this output.
-            if (copies && (read_alarm_chnOut_effective_schedule(kDb, sche.get(), channel, index) != 0 ||
-                           copy_alarm_chnOut_effective_schedules(kDb, sche.get(), index, copies) != 0))
+            if (r.copies && (read_alarm_chnOut_effective_schedule(kDb, sche.get(), r.channel, index) != 0 ||
+                             copy_alarm_chnOut_effective_schedules(kDb, sche.get(), index, r.copies) != 0))
                 return -1;
         }
-        for (int i = 0; i < slots; i++) {
-            json_object *st[S_COUNT];
-            JSON_PARSE(jv_at(tb[C_ALARM], static_cast<size_t>(i)), slot_policy, st);
+        for (int i = 0; i < r.slots; i++) {
+            json_object *const *st = r.slot[i];
             CamAlarmOutName name{};
-            if (read_alarm_chnOut_event_name(kDb, &name, channel, i) != 0) return -1;
+            if (read_alarm_chnOut_event_name(kDb, &name, r.channel, i) != 0) return -1;
             if (st[S_DELAY]) name.delay_time = jv_int(st[S_DELAY]);
             jv_copy(st[S_NAME], name.name, sizeof name.name);
             if (write_alarm_chnOut_event_name(kDb, &name) != 0) return -1;
             // The same output of every copy target takes the delay time.
             for (int ch = 0; ch < ALARM_CHANNELS && st[S_DELAY]; ch++) {
-                if (!(copies >> ch & 1)) continue;
+                if (!(r.copies >> ch & 1)) continue;
                 CamAlarmOutName other{};
                 if (read_alarm_chnOut_event_name(kDb, &other, ch, i) != 0) return -1;
                 other.delay_time = name.delay_time;
@@ -250,20 +269,14 @@ int on_set_camera_alarm_output(char *request)
         }
         return 0;
     });
-    if (rc < 0) return write_failed("camera alarm output", channel);
+    if (rc < 0) return write_failed("camera alarm output", r.channel);
 
     CamAlarmOutSettings cam{};
-    for (int i = 0; i < slots; i++) {
-        json_object *st[S_COUNT];
-        JSON_PARSE(jv_at(tb[C_ALARM], static_cast<size_t>(i)), slot_policy, st);
+    for (int i = 0; i < r.slots; i++) {
         cam.slot(i).index = i;
-        cam.slot(i).type = jv_int(st[S_TYPE]);
+        cam.slot(i).type = jv_int(r.slot[i][S_TYPE]);
     }
-    cam.count = slots;
-    cam.channel_mask = copies | 1ULL << channel;
-    cgi_notify_ipc(IPC_CAM_ALARM_OUT_SET, cam);
-    cgi_notify_ipc(IPC_CAM_ALARM_OUTS_CHANGED, cam.channel_mask);
-    return cgi_writeback_webserver(REPLY_TEXT, "OK");
+    return relay(IPC_CAM_ALARM_OUT_SET, cam, r, IPC_CAM_ALARM_OUTS_CHANGED);
 }
 
 // ---- /6033 ------------------------------------------------------------------------------------
