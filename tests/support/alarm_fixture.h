@@ -116,7 +116,7 @@ protected:
         const char *what;
         const char *route;
         std::string body;
-        std::string reply;      // the reply body
+        std::string reply;      // the reply body, "" for none
         std::vector<int> codes; // the daemon traffic, in order
         std::function<void(const std::vector<FakeRequest> &)> check = nullptr;
     };
@@ -127,7 +127,8 @@ protected:
             SCOPED_TRACE(row.what);
             daemon.clear();
             ProcResult r = post(row.route, row.body);
-            EXPECT_EQ(row.reply, r.body()) << row.route << " " << row.body;
+            // "" stands for no answer of the handler (the front end's status).
+            EXPECT_EQ(row.reply, r.answer().empty() ? std::string() : r.body()) << row.route << " " << row.body;
             auto req = traffic(row.codes);
             if (row.check && req.size() == row.codes.size()) row.check(req);
         }
