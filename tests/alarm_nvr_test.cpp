@@ -217,6 +217,12 @@ TEST_F(AlarmNvrTest, OutputsStoreCopyAndSwitch)
              EXPECT_EQ(le32(2) + le32(1), req[0].payload);
              expect_oplog(req[1], 911, 3);
          }},
+        {"switch of no recorder output: passed on, logged without a number", "/6023",
+         "{\"id\":2147483647,\"enable\":1}", "OK", {IPC_ALARM_OUT_SWITCH, IPC_OPLOG},
+         [&](const std::vector<FakeRequest> &req) {
+             EXPECT_EQ(2147483647, req[0].int_at(0));
+             expect_oplog(req[1], 911, 0);
+         }},
         {"id 4", "/6022", "{\"alarmId\":4,\"name\":\"x\"}", "CGI ERROR", {}},
         {"not JSON", "/6022", "x", "CGI ERROR", {}},
         {"get id 4", "/6021", "{\"alarmId\":4}", "{status:\"CGI ERROR\"}", {}},

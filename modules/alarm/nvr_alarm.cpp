@@ -212,10 +212,11 @@ int on_set_nvr_alarm_output_state(char *request)
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
-    // The daemon judges the output id of a manual switch.
+    // The daemon judges the output id of a manual switch; the log names
+    // only one of the recorder's outputs.
     AlarmOutSwitch sw{jv_int(tb[0]), jv_int(tb[1])};
     cgi_notify_ipc(IPC_ALARM_OUT_SWITCH, sw);
-    cgi_send_oplog(OPLOG_SUB_SETTING, OPLOG_PARAM_ALARM_OUT, sw.id + 1);
+    cgi_send_oplog(OPLOG_SUB_SETTING, OPLOG_PARAM_ALARM_OUT, sw.id >= 0 && sw.id < ALARM_OUT_COUNT ? sw.id + 1 : 0);
     return cgi_writeback_webserver(REPLY_TEXT, "OK");
 }
 
