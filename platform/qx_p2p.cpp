@@ -47,10 +47,10 @@ void scramble(uint8_t *data, size_t n, int sock)
 
 bool read_key(const char *path, uint8_t (&key)[kKeySize])
 {
-    int fd = open(nvr_path(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = qx_read_full(fd, key, kKeySize);
-    close(fd);
+    FILE *f = fopen(nvr_path(path).c_str(), "rbe");
+    if (!f) return false;
+    bool ok = fread(key, 1, kKeySize, f) == kKeySize;
+    fclose(f);
     return ok;
 }
 
@@ -75,9 +75,13 @@ int p2p_create_keyfile(const char *path)
     // sees a half-written key.
     std::string tmp = host + ".new" + std::to_string(getpid());
     int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return -1;
-    bool ok = qx_write_full(fd, key, sizeof key);
-    ok = close(fd) == 0 && ok;
+    FILE *f = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+    if (!f) {
+        if (fd >= 0) close(fd);
+        return -1;
+    }
+    bool ok = fwrite(key, 1, sizeof key, f) == sizeof key;
+    ok = fclose(f) == 0 && ok;
     if (!ok || rename(tmp.c_str(), host.c_str()) != 0) {
         unlink(tmp.c_str());
         return -1;
