@@ -141,7 +141,7 @@ int on_set_port_info(char *request)
     json_object *tb[P_COUNT];
     if (JSON_PARSE(doc.get(), kPortPolicy, tb) < 0 || !check_port_info(tb)) return 0;
     const int enable_msg = push_enable(jv_int(tb[P_ENABLE_MSG]));
-    char enable_text[10];
+    char enable_text[10] = {};
     snprintf(enable_text, sizeof enable_text, "%d", enable_msg);
 
     // The push options are stored whatever the ports; the ports and what
