@@ -305,7 +305,7 @@ class CertSimTest : public ::testing::Test {
 protected:
     DeviceRoot root;
     ScopedDeviceRoot scoped{root};
-    std::map<std::string, std::string> env{{"NVRWEB_TIME_SCALE", "0.25"}}; // key making takes its time
+    std::map<std::string, std::string> env{{"NVRWEB_TIME_SCALE", "0.5"}}; // key making takes its time (emulated too)
 
     void TearDown() override { qxdb_close_all(); }
 

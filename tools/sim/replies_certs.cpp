@@ -265,8 +265,18 @@ bool make_request(const CertOrderRecord &order, EVP_PKEY *key)
     ReqPtr req(X509_REQ_new());
     NamePtr name = subject_of(order);
     if (!X509_REQ_set_version(req.get(), 0) || !X509_REQ_set_subject_name(req.get(), name.get()) ||
-        !X509_REQ_set_pubkey(req.get(), key) || !X509_REQ_sign(req.get(), key, EVP_sha256()))
+        !X509_REQ_set_pubkey(req.get(), key))
         return false;
+    // The name the device answers to, for the authority to copy.
+    const std::string alt = alt_name(entry_of(name.get(), NID_commonName));
+    if (!alt.empty()) {
+        STACK_OF(X509_EXTENSION) *exts = sk_X509_EXTENSION_new_null();
+        if (X509_EXTENSION *ext = X509V3_EXT_conf_nid(nullptr, nullptr, NID_subject_alt_name, alt.c_str()))
+            sk_X509_EXTENSION_push(exts, ext);
+        X509_REQ_add_extensions(req.get(), exts);
+        sk_X509_EXTENSION_pop_free(exts, X509_EXTENSION_free);
+    }
+    if (!X509_REQ_sign(req.get(), key, EVP_sha256())) return false;
     mkdir(host(SSL_REQ_DIR).c_str(), 0755);
     auto put_key = [&](FILE *f) { return PEM_write_PrivateKey(f, key, nullptr, nullptr, 0, nullptr, nullptr) == 1; };
     auto put_req = [&](FILE *f) { return PEM_write_X509_REQ(f, req.get()) == 1; };
