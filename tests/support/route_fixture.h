@@ -1,0 +1,62 @@
+// Fixture of the end-to-end route tests: a fresh device root whose settings
+// database this process seeds and checks, a fake daemon on its socket, and
+// the daemon traffic of finished requests.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/records/oplog.h"
+#include "platform/qx_db.h"
+#include "tests/support/fake_daemon.h"
+#include "tests/support/harness.h"
+
+class RouteTest : public ::testing::Test {
+protected:
+    ~RouteTest() override { qxdb_close_all(); }
+
+    // POSTs the text as it stands (JSON or a bare number) to the route.
+    ProcResult post(const std::string &route, const std::string &body,
+                    const std::map<std::string, std::string> &env = {})
+    {
+        return post_json(root, route, body, env);
+    }
+    // The same with the daemon client's waits shortened (time-out cases).
+    ProcResult post_fast(const std::string &route, const std::string &body)
+    {
+        return post(route, body, {{"NVRWEB_TIME_SCALE", "0.001"}});
+    }
+
+    // Everything the finished request sent, in order (once its connections
+    // are gone, all of it has been seen); clears the record for the next.
+    std::vector<FakeRequest> traffic()
+    {
+        EXPECT_TRUE(daemon.wait_disconnected());
+        std::vector<FakeRequest> out = daemon.requests();
+        daemon.clear();
+        return out;
+    }
+    std::vector<int> codes_of(const std::vector<FakeRequest> &reqs)
+    {
+        std::vector<int> out;
+        for (const FakeRequest &r : reqs) out.push_back(r.code);
+        return out;
+    }
+    static OpLogRecord oplog_of(const FakeRequest &r)
+    {
+        OpLogRecord log{};
+        EXPECT_EQ(IPC_OPLOG, r.code);
+        EXPECT_TRUE(r.as(&log));
+        return log;
+    }
+
+    DeviceRoot root;
+    ScopedDeviceRoot scoped{root};
+    FakeDaemon daemon{root};
+};
+
+// A text field as a string (at most its size, a missing zero tolerated).
+template <size_t N> std::string field_text(const char (&field)[N]) { return std::string(field, strnlen(field, N)); }
