@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/log_detail.h"
 #include "common/records/oplog.h"
 #include "platform/qx_db.h"
 #include "tests/support/fake_daemon.h"
@@ -51,6 +52,17 @@ protected:
         EXPECT_EQ(IPC_OPLOG, r.code);
         EXPECT_TRUE(r.as(&log));
         return log;
+    }
+    // The detail block packed into an operation-log record: its type, and
+    // the block when it has T's size (else false).
+    template <class T> static bool oplog_detail(const FakeRequest &r, int *type, T *out)
+    {
+        OpLogRecord log = oplog_of(r);
+        const unsigned char *d = nullptr;
+        int len = 0;
+        if (qxfs_log_unpack_detail(&log, type, &d, &len) != 0 || len != static_cast<int>(sizeof(T))) return false;
+        memcpy(out, d, sizeof(T));
+        return true;
     }
 
     DeviceRoot root;
