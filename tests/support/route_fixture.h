@@ -6,12 +6,16 @@
 
 #include <cstring>
 #include <map>
+#include <chrono>
 #include <string>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "common/log_detail.h"
 #include "common/records/oplog.h"
 #include "platform/qx_db.h"
+#include "platform/qx_sock.h"
 #include "tests/support/fake_daemon.h"
 #include "tests/support/harness.h"
 
@@ -31,12 +35,30 @@ protected:
         return post(route, body, {{"NVRWEB_TIME_SCALE", "0.001"}});
     }
 
-    // Everything the finished request sent, in order (once its connections
-    // are gone, all of it has been seen); clears the record for the next.
+    // Everything the finished request sent, in order; clears the record for
+    // the next. A sentinel connection, accepted after every connection the
+    // request made, shows when all of them were taken; once they are closed,
+    // all they carried has been seen.
     std::vector<FakeRequest> traffic()
     {
+        enum { SENTINEL = 999999 };
+        int fd = qx_unix_connect(daemon.socket_path().c_str());
+        QxMsgHeader h;
+        h.kind = QX_MSG_REQUEST;
+        h.seq = 1;
+        h.code = SENTINEL;
+        EXPECT_TRUE(fd >= 0 && qx_write_msg(fd, h, nullptr));
+        auto seen = [&] {
+            for (const FakeRequest &r : daemon.requests())
+                if (r.code == SENTINEL) return true;
+            return false;
+        };
+        for (int i = 0; i < 10000 && !seen(); i++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (fd >= 0) close(fd);
         EXPECT_TRUE(daemon.wait_disconnected());
-        std::vector<FakeRequest> out = daemon.requests();
+        std::vector<FakeRequest> out;
+        for (const FakeRequest &r : daemon.requests())
+            if (r.code != SENTINEL) out.push_back(r);
         daemon.clear();
         return out;
     }
