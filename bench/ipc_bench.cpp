@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 #include "common/ipc.h"
 #include "platform/qx_server.h"
 

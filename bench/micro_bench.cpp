@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "common/codecs.h"
-#include "common/device_path.h"
+#include "platform/device_path.h"
 #include "frontend/cgi.h"
 #include "frontend/route_table.h"
 

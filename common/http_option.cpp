@@ -9,7 +9,7 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 #include "common/ipc.h"
 #include "common/settings.h"
 #include "common/web_utils.h"

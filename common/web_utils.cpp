@@ -14,8 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "common/device_path.h"
-#include "frontend/cgi.h"
+#include "platform/device_path.h"
 #include "platform/qx_std.h"
 
 // ---- Replies -----------------------------------------------------------------
@@ -79,24 +78,47 @@ int cgi_log(const char *source, int line, const char *function, const char *form
 
 // ---- Operation log ---------------------------------------------------------------
 
+namespace {
+const char *g_request_cookie = "";
+const char *g_request_remote_addr = "";
+} // namespace
+
+void web_set_request(const char *cookie, const char *remote_addr)
+{
+    g_request_cookie = cookie ? cookie : "";
+    g_request_remote_addr = remote_addr ? remote_addr : "";
+}
+
+const char *cgi_request_cookie() { return g_request_cookie; }
+const char *cgi_request_remote_addr() { return g_request_remote_addr; }
+
 int get_current_username(char *buffer, size_t size)
 {
-    if (!buffer || size == 0 || !cgiCookie) return -1;
-    const char *key = strstr(cgiCookie, "userName");
-    if (!key) return -1;
-    // The value starts behind "userName="; the key's own text may be shorter
-    // than that when the cookie ends early.
-    const char *p = key;
-    for (int i = 0; i < 9 && *p; i++) p++;
-    const char *end = strchr(p, ';');
-    size_t len = end ? static_cast<size_t>(end - p) : strlen(p);
-    const char *eq = static_cast<const char *>(memchr(p, '=', len));
-    if (eq) {
-        len -= static_cast<size_t>(eq + 1 - p);
-        p = eq + 1;
+    const char *cookie = cgi_request_cookie();
+    if (!buffer || size == 0 || !cookie) return -1;
+    // "name=value" pairs separated by ';' and blanks: the pair named exactly
+    // "userName" (not "xuserName", not "userNameX").
+    static const char kName[] = "userName";
+    const size_t name_len = sizeof kName - 1;
+    for (const char *p = cookie; *p;) {
+        while (*p == ' ' || *p == '\t' || *p == ';') p++;
+        const char *end = strchr(p, ';');
+        size_t len = end ? static_cast<size_t>(end - p) : strlen(p);
+        if (len > name_len && strncmp(p, kName, name_len) == 0 && p[name_len] == '=') {
+            // A value holding '=' counts from behind its first '='.
+            const char *value = p + name_len + 1;
+            size_t value_len = len - name_len - 1;
+            const char *eq = static_cast<const char *>(memchr(value, '=', value_len));
+            if (eq) {
+                value_len -= static_cast<size_t>(eq + 1 - value);
+                value = eq + 1;
+            }
+            copy_field(buffer, size, value, value_len);
+            return 0;
+        }
+        p += len;
     }
-    copy_field(buffer, size, p, len);
-    return 0;
+    return -1;
 }
 
 int cgi_init_log_info(OpLogRecord *record)
@@ -106,7 +128,7 @@ int cgi_init_log_info(OpLogRecord *record)
     record->main_type = OPLOG_MAIN_SETTING;
     record->one = 1;
     get_current_username(record->user_name, sizeof record->user_name);
-    COPY_TEXT(record->client_addr, cgiRemoteAddr);
+    COPY_TEXT(record->client_addr, cgi_request_remote_addr());
     return 0;
 }
 

@@ -24,6 +24,13 @@ int cgi_writeback_json(int kind, json_object *obj);
 int cgi_log(const char *source, int line, const char *function, const char *format, ...)
     __attribute__((format(printf, 4, 5)));
 
+// ---- The request being served ----------------------------------------------
+// The front end hands over what the shared services read of the CGI request
+// (the cookie header and the client's address); null reads as "".
+void web_set_request(const char *cookie, const char *remote_addr);
+const char *cgi_request_cookie();
+const char *cgi_request_remote_addr();
+
 // ---- Operation log ---------------------------------------------------------
 int cgi_init_log_info(OpLogRecord *record);
 int get_current_username(char *buffer, size_t size);

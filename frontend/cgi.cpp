@@ -2,6 +2,7 @@
 #include "frontend/cgi.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -10,9 +11,10 @@
 
 #include <string>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 #include "common/web_utils.h"
 #include "frontend/route_table.h"
+#include "frontend/upload_routes.h"
 
 char *cgiServerSoftware, *cgiServerName, *cgiGatewayInterface, *cgiServerProtocol, *cgiServerPort,
     *cgiRequestMethod, *cgiPathInfo, *cgiPathTranslated, *cgiScriptName, *cgiQueryString,
@@ -75,14 +77,27 @@ bool copy_route(char *route, size_t size)
     return route[0] != '\0';
 }
 
-bool is_streamed_upload(const char *route)
+CgiOutcome g_outcome = CGI_ANSWERED;
+
+int hex_digit(char c)
 {
-    return strcmp(route, "/1010") == 0 || strcmp(route, "/6082") == 0 || strcmp(route, "/2079") == 0;
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
 }
 
-bool keeps_temp_file(const char *route)
+// A percent-escape of one of the characters JSON is written with, as web
+// servers re-encode them in a query string: the character, or 0. Other
+// escapes ("%20" among them) stay as they are.
+char json_escape(const char *p)
 {
-    return strcmp(route, "/1019") == 0 || strcmp(route, "/oem") == 0;
+    if (p[0] != '%') return 0;
+    int hi = hex_digit(p[1]);
+    int lo = hi < 0 ? -1 : hex_digit(p[2]);
+    if (lo < 0) return 0;
+    char c = static_cast<char>(hi * 16 + lo);
+    return c && strchr("{}[]:,\"\\", c) ? c : 0;
 }
 
 // Sanitises the client's base name into `out`; false when it must be replaced
@@ -167,6 +182,7 @@ void cgi_read_environment()
     cgiUserAgent = env_text("HTTP_USER_AGENT");
     cgiReferrer = env_text("HTTP_REFERER");
     cgiCookie = env_text("HTTP_COOKIE");
+    web_set_request(cgiCookie, cgiRemoteAddr);
     cgiIn = stdin;
     cgiOut = stdout;
     cgiFormEntryFirst = nullptr;
@@ -181,8 +197,9 @@ int cgiDealGet()
     char text[1024];
     size_t o = 0;
     for (const char *p = query; *p;) {
-        if (p[0] == '%' && p[1] == '2' && p[2] == '2') {
-            text[o++] = '"';
+        char c = json_escape(p);
+        if (c) {
+            text[o++] = c;
             p += 3;
         } else {
             text[o++] = *p++;
@@ -216,7 +233,8 @@ int cgiDealUpload()
     // Without a handler nobody would ever remove a moved upload: leave the
     // temporary file to the end of the request.
     if (!FindWebRes(route)) return 0;
-    const bool streamed = is_streamed_upload(route);
+    const UploadKind kind = upload_kind(route);
+    const bool streamed = kind == UPLOAD_STREAMED;
 
     char client_name[128] = "";
     if (!streamed && cgiFormFileName("file", client_name, sizeof client_name) != cgiFormSuccess)
@@ -239,7 +257,7 @@ int cgiDealUpload()
     char text[1088];
     if (streamed) {
         snprintf(text, sizeof text, "%s & %s", "temp", cgiQueryString);
-    } else if (keeps_temp_file(route)) {
+    } else if (kind == UPLOAD_KEPT_TEMP) {
         snprintf(text, sizeof text, "%s & %s", entry->tfileName, cgiQueryString);
     } else {
         const char *temp = entry->tfileName;
@@ -262,37 +280,132 @@ int cgiDealUpload()
             snprintf(text + len, sizeof text - len, " & %s", value);
         }
     }
-    return DispatchWebReq(route, text);
+    if (kind != UPLOAD_NONE) return DispatchWebReq(route, text);
+    // A route that takes no upload: the stored file goes when the request ends.
+    char stored[sizeof text];
+    copy_text(stored, sizeof stored, text);
+    char *sep = strstr(stored, " & ");
+    if (sep) *sep = '\0';
+    int rc = DispatchWebReq(route, text);
+    unlink(nvr_path(stored).c_str());
+    return rc;
 }
+
+namespace {
+
+enum { kPostLimit = 30719 }; // characters of a POST body the intake takes
+
+// Bytes written to standard output by this process (see count_output()).
+size_t g_out_bytes = 0;
+
+ssize_t counting_write(void *, const char *buf, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = write(STDOUT_FILENO, buf + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    g_out_bytes += done;
+    return done == size ? static_cast<ssize_t>(size) : -1;
+}
+
+// Standard output becomes a stream that counts what passes through it, so
+// that the entry knows whether the request was answered at all.
+void count_output()
+{
+    cookie_io_functions_t io = {nullptr, counting_write, nullptr, nullptr};
+    FILE *f = fopencookie(nullptr, "w", io);
+    if (!f) return;
+    setvbuf(f, nullptr, _IOFBF, 16384);
+    stdout = f;
+}
+
+// The CGI answer of a request that no handler answered: a status with a
+// one-line text body.
+void write_status(CgiOutcome outcome)
+{
+    struct Status {
+        CgiOutcome outcome;
+        const char *status;
+        const char *extra;
+        const char *text;
+    };
+    static const Status kStatus[] = {
+        {CGI_NO_ROUTE, "404 Not Found", "", "no such route"},
+        {CGI_BAD_METHOD, "405 Method Not Allowed", "Allow: GET, POST\r\n", "method not allowed"},
+        {CGI_NO_LENGTH, "411 Length Required", "", "a request body needs its length"},
+        {CGI_TOO_LARGE, "413 Payload Too Large", "", "request body too large"},
+        {CGI_BAD_TYPE, "415 Unsupported Media Type", "", "unsupported content type"},
+        {CGI_BAD_BODY, "400 Bad Request", "", "request body not readable"},
+        {CGI_ANSWERED, "400 Bad Request", "", "no answer to this request"},
+    };
+    for (const Status &st : kStatus) {
+        if (st.outcome != outcome) continue;
+        fprintf(stdout, "Status: %s\r\n%sContent-type: text/plain\r\n\r\n%s\n", st.status, st.extra, st.text);
+        fflush(stdout);
+        return;
+    }
+}
+
+bool is_form_or_json(const char *type)
+{
+    return strcasecmp(type, "application/x-www-form-urlencoded") == 0 ||
+           strcasecmp(type, "application/json") == 0;
+}
+
+// A body sent in chunks without a length cannot be taken in.
+bool length_missing()
+{
+    const char *length = getenv("CONTENT_LENGTH");
+    const char *encoding = getenv("HTTP_TRANSFER_ENCODING");
+    return (!length || !*length) && encoding && *encoding;
+}
+
+CgiOutcome intake()
+{
+    char route[128];
+    if (!copy_route(route, sizeof route) || !FindWebRes(route)) return CGI_NO_ROUTE;
+    if (strcasecmp(cgiRequestMethod, "get") == 0) {
+        cgiContentLength = static_cast<int>(strlen(cgiQueryString));
+        cgiDealGet();
+        return CGI_ANSWERED;
+    }
+    if (strcasecmp(cgiRequestMethod, "post") != 0) return CGI_BAD_METHOD;
+    const bool multipart = strcasecmp(cgiContentType, "multipart/form-data") == 0;
+    if (!multipart && !is_form_or_json(cgiContentType)) return CGI_BAD_TYPE;
+    if (length_missing()) return CGI_NO_LENGTH;
+    if (!multipart) {
+        if (cgiContentLength > kPostLimit) return CGI_TOO_LARGE;
+        cgiDealPost();
+        return CGI_ANSWERED;
+    }
+    if (strcmp(cgiPathInfo, "/1010") != 0 && cgiParseFormInput() != cgiParseSuccess) return CGI_BAD_BODY;
+    cgiDealUpload();
+    return CGI_ANSWERED;
+}
+
+} // namespace
 
 int cgi_main()
 {
+    count_output();
     cgi_read_environment();
-    return cgi_handle_request();
+    int rc = cgi_handle_request();
+    fflush(stdout);
+    if (g_out_bytes == 0) write_status(g_outcome);
+    return rc;
 }
+
+CgiOutcome cgi_request_outcome() { return g_outcome; }
 
 int cgi_handle_request()
 {
-    if (strcasecmp(cgiRequestMethod, "post") == 0) {
-        if (strcasecmp(cgiContentType, "application/x-www-form-urlencoded") == 0 ||
-            strcasecmp(cgiContentType, "application/json") == 0) {
-            cgiDealPost();
-        } else if (strcasecmp(cgiContentType, "multipart/form-data") == 0) {
-            if (strcmp(cgiPathInfo, "/1010") != 0) {
-                if (cgiParseFormInput() != cgiParseSuccess) {
-                    // Parts taken before the failure still own temporary files.
-                    cgiFreeResources();
-                    return -1;
-                }
-            }
-            cgiDealUpload();
-        }
-    } else if (strcasecmp(cgiRequestMethod, "get") == 0) {
-        cgiContentLength = static_cast<int>(strlen(cgiQueryString));
-        cgiDealGet();
-    }
+    g_outcome = intake();
+    // Parts taken before a failed parse still own temporary files.
     cgiFreeResources();
-    return 0;
+    return g_outcome == CGI_BAD_BODY ? -1 : 0;
 }
 
 // ---- Response headers -------------------------------------------------------------------
@@ -306,6 +419,17 @@ std::string header_safe(const char *s)
         if (*p != '\r' && *p != '\n') out += *p;
     return out;
 }
+
+bool valid_cookie_domain(const char *domain)
+{
+    if (!domain || !*domain) return false;
+    for (const char *p = domain; *p; p++) {
+        const char c = *p;
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.'))
+            return false;
+    }
+    return true;
+}
 } // namespace
 
 void cgiHeaderCookieSetString(const char *name, const char *value, int seconds, const char *path,
@@ -317,11 +441,21 @@ void cgiHeaderCookieSetString(const char *name, const char *value, int seconds, 
     time_t when = time(nullptr) + seconds;
     struct tm g;
     gmtime_r(&when, &g);
+    // The domain attribute only for a host name or IPv4 address; anything
+    // else (an IPv6 literal, separators) would spoil the cookie or add
+    // attributes, so the cookie is then bound to the host that sent it.
+    std::string domain_attr;
+    if (valid_cookie_domain(domain)) domain_attr = std::string("; domain=") + domain;
     fprintf(cgiOut ? cgiOut : stdout,
-            "Set-Cookie: %s=%s; domain=%s; expires=%s, %02d-%s-%04d %02d:%02d:%02d GMT; path=%s\r\n",
-            header_safe(name).c_str(), header_safe(value).c_str(), header_safe(domain).c_str(),
+            "Set-Cookie: %s=%s%s; expires=%s, %02d-%s-%04d %02d:%02d:%02d GMT; path=%s\r\n",
+            header_safe(name).c_str(), header_safe(value).c_str(), domain_attr.c_str(),
             days[g.tm_wday], g.tm_mday, months[g.tm_mon], g.tm_year + 1900, g.tm_hour, g.tm_min,
             g.tm_sec, header_safe(path).c_str());
+}
+
+void cgiHeaderStatus(const char *status)
+{
+    fprintf(cgiOut ? cgiOut : stdout, "Status: %s\r\n", header_safe(status).c_str());
 }
 
 void cgiHeaderLocation(const char *url)

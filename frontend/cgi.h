@@ -39,8 +39,21 @@ int cgiDealPost();
 int cgiDealUpload();
 
 // The whole entry, called by main(): environment, method choice, intake,
-// freeing of the form list. Returns main's status.
+// freeing of the form list. A request that nothing answered gets an HTTP
+// status with a one-line text body (see CgiOutcome). Returns main's status.
 int cgi_main();
+
+// What the intake made of the request.
+enum CgiOutcome {
+    CGI_ANSWERED,   // a handler ran (400 when it wrote nothing)
+    CGI_NO_ROUTE,   // 404: empty or unregistered route code
+    CGI_BAD_METHOD, // 405: neither GET nor POST (HEAD never runs a GET handler)
+    CGI_BAD_TYPE,   // 415: POST with an unusable content type
+    CGI_NO_LENGTH,  // 411: POST body with a transfer encoding and no length
+    CGI_TOO_LARGE,  // 413: POST body over the intake's limit
+    CGI_BAD_BODY,   // 400: multipart body that could not be parsed
+};
+CgiOutcome cgi_request_outcome();
 // cgi_main() without reading the environment: the CGI variables, cgiIn and
 // cgiOut are taken as they stand (in-process drivers such as the fuzz targets
 // fill them first, e.g. with cgi_read_environment()).
@@ -76,7 +89,11 @@ int cgiFormFileName(const char *name, char *out, int size);
 cgiFormEntry *cgiFormEntryFind(const char *name);
 void cgiFreeResources();
 
-// Response headers used by the log-in handlers.
+// Response headers used by the log-in handlers. A redirect starts with
+// cgiHeaderStatus("302 Found"), then its cookies, then the Location, which
+// ends the header block. The cookie's domain attribute is written only for
+// a host name or IPv4 address (letters, digits, '-', '.').
+void cgiHeaderStatus(const char *status);
 void cgiHeaderCookieSetString(const char *name, const char *value, int seconds, const char *path,
                               const char *domain);
 void cgiHeaderLocation(const char *url);

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 #include "common/web_utils.h"
 #include "frontend/cgi.h"
 

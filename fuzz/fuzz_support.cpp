@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 #include "frontend/cgi.h"
 #include "platform/qx_db.h"
 #include "tests/support/abuse.h"

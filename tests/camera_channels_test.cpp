@@ -190,8 +190,8 @@ TEST_F(CameraTest, AddAndEditRefuseInvalidRequestsSilently)
         "not json",
     };
     for (const char *body : bad) {
-        EXPECT_EQ("", post("/2004", body).out) << body;
-        EXPECT_EQ("", post("/2003", body).out) << body;
+        EXPECT_EQ("", post("/2004", body).answer()) << body;
+        EXPECT_EQ("", post("/2003", body).answer()) << body;
     }
     EXPECT_LE(stored_cameras(), 0);
     expect_no_daemon_traffic();
@@ -277,7 +277,8 @@ TEST_F(CameraTest, DeleteClearsTheChannelAndKeepsThePreservedWord)
 
 TEST_F(CameraTest, DeleteAndReadRefuseChannelsOutOfRange)
 {
-    for (const char *body : {R"({"chnid":64})", R"({"chnid":-1})", "not json"}) {
+    for (const char *body : {R"({"chnid":64})", R"({"chnid":-1})", "not json", "{}", R"({"chnid":"3"})",
+                             R"({"chnid":null})", R"({"chnid":[1]})"}) {
         EXPECT_EQ("{status:\"CGI ERROR\"}", post("/2005", body).body()) << body;
         EXPECT_EQ("{status:\"CGI ERROR\"}", post("/2000", body).body()) << body;
     }
@@ -311,9 +312,9 @@ TEST_F(CameraTest, CredentialsAndTransport)
 
     for (const char *body : {R"({"id":64,"userName":"u","password":"p"})", R"({"id":3,"userName":"u","password":""})",
                              R"({"id":3,"password":"p"})"})
-        EXPECT_EQ("", post("/2017", body).out) << body;
+        EXPECT_EQ("", post("/2017", body).answer()) << body;
     for (const char *body : {"not json", R"({"transmitProtocol":1})", R"({"id":64,"transmitProtocol":1})"})
-        EXPECT_EQ("", post("/2031", body).out) << body;
+        EXPECT_EQ("", post("/2031", body).answer()) << body;
     EXPECT_EQ(1, stored_cameras()); // nothing written to channel 0
 
     EXPECT_EQ("OK", post("/2017", R"({"id":3,"userName":"root","password":"pw2"})").body());

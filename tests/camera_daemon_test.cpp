@@ -97,7 +97,7 @@ TEST_F(CameraDaemonTest, DispatcherAnswersOnceAndIgnoresOtherCodes)
 TEST_F(CameraDaemonTest, SearchSendsTheProtocolAndFiltersNames)
 {
     for (const char *body : {R"({"protocol":8})", R"({"protocol":-1})", "{}", "nope"})
-        EXPECT_EQ("", post("/2006", body).out) << body;
+        EXPECT_EQ("", post("/2006", body).answer()) << body;
     expect_no_daemon_traffic();
     daemon.clear();
 
@@ -126,8 +126,8 @@ TEST_F(CameraDaemonTest, ConnectionTests)
     for (const char *body : {R"({"ipAddr":"","managePort":80,"camProtocol":0})",
                              R"({"ipAddr":"1.2.3.4","managePort":-1,"camProtocol":0})",
                              R"({"ipAddr":"1.2.3.4","managePort":80,"camProtocol":8})", R"({"ipAddr":"1.2.3.4"})"}) {
-        EXPECT_EQ("", post("/2014", body).out) << body;
-        EXPECT_EQ("", post("/2015", body).out) << body;
+        EXPECT_EQ("", post("/2014", body).answer()) << body;
+        EXPECT_EQ("", post("/2015", body).answer()) << body;
     }
     expect_no_daemon_traffic();
     daemon.clear();
@@ -171,8 +171,8 @@ TEST_F(CameraDaemonTest, NetworkChange)
 {
     std::string over = kNetworkChange;
     over.replace(over.find("65535"), 5, "65536");
-    EXPECT_EQ("", post("/2011", over).out);
-    EXPECT_EQ("", post("/2011", R"({"macAddr":"00:11"})").out);
+    EXPECT_EQ("", post("/2011", over).answer());
+    EXPECT_EQ("", post("/2011", R"({"macAddr":"00:11"})").answer());
     expect_no_daemon_traffic();
     daemon.clear();
 
@@ -218,7 +218,7 @@ TEST_F(CameraDaemonTest, BatchNetworkChangeAndItsResult)
 
     EXPECT_EQ("OK", post("/2032", R"({"cnt":1,"oIPCAddr":[)" + item + "," + item + "]}").body());
     ASSERT_TRUE(daemon.wait_requests(1));
-    EXPECT_EQ("", post("/2032", R"({"cnt":1,"oIPCAddr":{}})").out);
+    EXPECT_EQ("", post("/2032", R"({"cnt":1,"oIPCAddr":{}})").answer());
     daemon.clear();
 
     CameraBatchResult r{};

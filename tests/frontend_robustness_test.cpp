@@ -1,6 +1,9 @@
 // Faults the fuzz targets found in the front end, kept as regressions.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "tests/support/harness.h"
 
 namespace {
@@ -26,7 +29,7 @@ TEST(FrontendRobustness, FailedParseRemovesTemporaryFilesOfEarlierParts)
                           kFilePart + "--XyZ\r\nContent-Disposition: form-data; name=\"b\"; "
                                       "filename=\"b.bin\"\r\n\r\nPARTIAL");
     EXPECT_EQ(255, r.status); // main's -1
-    EXPECT_EQ("", r.out);
+    EXPECT_EQ(0u, r.out.find("Status: 400 Bad Request\r\n"));
     EXPECT_TRUE(root.list("/tmp").empty());
 }
 
@@ -35,11 +38,23 @@ TEST(FrontendRobustness, UploadToUnknownRouteLeavesNoFile)
     DeviceRoot root;
     ProcResult r = upload(root, "/9999", kFilePart + "--XyZ--\r\n");
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ("", r.out);
+    EXPECT_EQ(0u, r.out.find("Status: 404 Not Found\r\n"));
     EXPECT_TRUE(root.list("/tmp").empty());
-    // A known route still gets its file.
+    // A route that takes uploads keeps its file.
     r = upload(root, "/0002", kFilePart + "--XyZ--\r\n");
     EXPECT_NE(std::string::npos, r.body().find("text=/tmp/a.bin")) << r.out;
+    EXPECT_EQ(std::vector<std::string>{"/tmp/a.bin"}, root.list("/tmp"));
+}
+
+TEST(FrontendRobustness, UploadToARouteWithoutUploadsLeavesNoFile)
+{
+    DeviceRoot root;
+    // /0001 is a plain route: its handler runs, the stored file goes after it.
+    for (int i = 0; i < 3; i++) {
+        ProcResult r = upload(root, "/0001", kFilePart + "--XyZ--\r\n");
+        EXPECT_NE(std::string::npos, r.body().find("/tmp/a.bin")) << r.out;
+    }
+    EXPECT_TRUE(root.list("/tmp").empty());
 }
 
 } // namespace

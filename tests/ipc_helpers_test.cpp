@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "common/web_utils.h"
 #include "common/ipc.h"
 #include "frontend/cgi.h"
 #include "tests/support/fake_daemon.h"
@@ -164,14 +165,11 @@ TEST(IpcOplog, PlainAndMaskedRecords)
     FakeDaemon daemon(root);
     char cookie[] = "lang=en; userName=admin; sid=42";
     char addr[] = "10.1.2.3";
-    char *old_cookie = cgiCookie, *old_addr = cgiRemoteAddr;
-    cgiCookie = cookie;
-    cgiRemoteAddr = addr;
+    web_set_request(cookie, addr);
     g_callback_done = 1;
     cgi_send_oplog(-2, 909, 3);
     cgi_send_oplog_mask(204, 905, 0, 0x8000000100000002ULL);
-    cgiCookie = old_cookie;
-    cgiRemoteAddr = old_addr;
+    web_set_request(nullptr, nullptr);
     EXPECT_EQ(1, g_callback_done.load()); // fire-and-forget leaves it
 
     ASSERT_TRUE(daemon.wait_requests(2));

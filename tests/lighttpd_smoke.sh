@@ -29,4 +29,35 @@ if [ "$out" != "$expected" ]; then
 fi
 out=$(curl -s "http://127.0.0.1:$port/cgi-bin/nvrweb.cgi/0001?%22q%22")
 case "$out" in *'"q"'*) ;; *) echo "GET through lighttpd failed: $out"; exit 1 ;; esac
+
+# The request program itself with the daemon simulator behind the same web
+# server: JSON in a GET query (which lighttpd re-encodes), and the redirect
+# of the mailed-link log-in.
+kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true; pid=""
+root2=$(mktemp -d "${TMPDIR:-/tmp}/nvrweb-smoke-XXXXXX")
+simpid=""
+cleanup() { [ -n "$pid" ] && kill "$pid" 2>/dev/null; [ -n "$simpid" ] && kill "$simpid" 2>/dev/null; rm -rf "$root" "$root2"; }
+mkdir -p "$root2/tmp" "$root2/mnt/nand/app" "$root2/var/run"
+NVRWEB_ROOT="$root2" "$build/nvrweb-sim" --log "$root2/sim.jsonl" >/dev/null 2>&1 &
+simpid=$!
+"$here/scripts/lighttpd-conf.sh" "$root2" "$port" "$build/nvrweb.cgi" > "$root2/lighttpd.conf"
+"$lighttpd" -D -f "$root2/lighttpd.conf" &
+pid=$!
+for i in $(seq 1 50); do
+    curl -s -o /dev/null "http://127.0.0.1:$port/html/index.html" && [ -S "$root2/var/run/qxsocket" ] && break
+    sleep 0.1
+done
+base="http://127.0.0.1:$port/cgi-bin/nvrweb.cgi"
+for query in '{"chnid":3}' '%7B%22chnid%22%3A3%7D' '%7b%22chnid%22:3%7d'; do
+    out=$(curl -s -g "$base/6010?$query")
+    case "$out" in '{"chnid":3,'*) ;; *) echo "GET $query through lighttpd: $out"; exit 1 ;; esac
+done
+headers=$(curl -s -i "$base/1018?token=abc" | tr -d '\r')
+case "$headers" in "HTTP/1.1 302"*) ;; *) echo "/1018 is no redirect: $headers"; exit 1 ;; esac
+echo "$headers" | grep -q '^Location: ../../html/index.html$' || { echo "/1018 Location: $headers"; exit 1; }
+echo "$headers" | grep -q '^Set-Cookie: userName=temp; domain=127.0.0.1;' || { echo "/1018 cookies: $headers"; exit 1; }
+status=$(curl -s -o /dev/null -w '%{http_code}' "$base/9999")
+[ "$status" = 404 ] || { echo "unknown route answered $status"; exit 1; }
+status=$(curl -s -o /dev/null -w '%{http_code}' -I "$base/6010")
+[ "$status" = 405 ] || { echo "HEAD answered $status"; exit 1; }
 echo "lighttpd smoke test passed"

@@ -2,6 +2,8 @@
 // through nvrweb.cgi with a fake daemon and a settings database.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <json-c/json.h>
 #include <sys/stat.h>
 
@@ -150,7 +152,7 @@ TEST_F(LoginTest, RefusedAccountsAndDigests)
     }
     // Not JSON, or not an object: no answer at all.
     for (const char *body : {"", "{\"userName\":", "[1,2]", "\"admin\""})
-        EXPECT_EQ("", post("/1000", body).out) << body;
+        EXPECT_EQ("", post("/1000", body).answer()) << body;
 
     // Refused log-ins are not recorded: only the sentinel's record arrives.
     std::vector<OpLogRecord> logs = oplogs_after_sentinel();
@@ -220,6 +222,7 @@ TEST_F(LoginMailTest, AcceptedLinkSetsCookiesAndRedirects)
     }
     EXPECT_NE(std::string::npos, h.find("Location: ../../html/index.html\r\n\r\n"));
     EXPECT_LT(h.rfind("Set-Cookie"), h.find("Location"));
+    EXPECT_EQ(0u, h.find("Status: 302 Found\r\nSet-Cookie: ")) << h;
 
     ASSERT_EQ(1u, daemon.count());
     FakeRequest req = daemon.requests()[0];
@@ -228,12 +231,40 @@ TEST_F(LoginMailTest, AcceptedLinkSetsCookiesAndRedirects)
     EXPECT_STREQ("token=abc&x=1", payload.query);
 }
 
+TEST_F(LoginMailTest, CookieDomainOnlyForHostNamesAndIpv4)
+{
+    daemon.on(IPC_MAIL_LOGIN).reply_int(0);
+    struct Row {
+        const char *host, *attr; // attr "" : no domain attribute at all
+    };
+    const Row rows[] = {
+        {"nvr.example-site.lan:443", "; domain=nvr.example-site.lan;"},
+        {"10.0.0.1", "; domain=10.0.0.1;"},
+        {"[fe80::1]:8080", ""},
+        {"[::1]", ""},
+        {"evil.lan;secure;domain=x", ""},
+        {"a b", ""},
+        {"", ""},
+    };
+    for (const Row &row : rows) {
+        std::string h = mail_login("token=a", row.host).out;
+        size_t p = h.find("Set-Cookie: userName=temp");
+        ASSERT_NE(std::string::npos, p) << row.host;
+        std::string line = h.substr(p, h.find("\r\n", p) - p);
+        if (*row.attr) EXPECT_NE(std::string::npos, line.find(row.attr)) << line;
+        else EXPECT_EQ(std::string::npos, line.find("domain")) << line;
+        // name=value; [domain=...;] expires=...; path=/ : no attribute smuggled in
+        EXPECT_EQ(*row.attr ? 3 : 2, std::count(line.begin(), line.end(), ';')) << line;
+    }
+}
+
 TEST_F(LoginMailTest, RefusedShortAndMissingReplies)
 {
     daemon.on(IPC_MAIL_LOGIN).reply_int(3);
     ProcResult r = mail_login("token=");
     EXPECT_EQ(std::string::npos, r.out.find("Set-Cookie"));
     EXPECT_NE(std::string::npos, r.out.find("Location: ../../html/home.html"));
+    EXPECT_EQ(0u, r.out.find("Status: 302 Found\r\nLocation: ")) << r.out;
 
     // A query longer than the payload is cut to 255 characters.
     mail_login(std::string(400, 'q'));
@@ -290,7 +321,7 @@ TEST_F(LoginLanguageTest, ListReplacedOnlyWhenValid)
         "{\"defaultLan\":\"en\",\"list\":[",
     };
     for (const std::string &body : refused) {
-        EXPECT_EQ("", post("/1001", body).out) << body;
+        EXPECT_EQ("", post("/1001", body).answer()) << body;
         EXPECT_EQ("old list\n", root.read(list_path));
     }
     // One bad entry among 19 refuses the whole list.
@@ -302,7 +333,7 @@ TEST_F(LoginLanguageTest, ListReplacedOnlyWhenValid)
     for (const auto &e : bad_entries) {
         std::string body = language_list(19);
         body.replace(body.find(e.first), strlen(e.first), e.second);
-        EXPECT_EQ("", post("/1001", body).out) << body;
+        EXPECT_EQ("", post("/1001", body).answer()) << body;
     }
     EXPECT_EQ("old list\n", root.read(list_path));
 
@@ -316,7 +347,7 @@ TEST_F(LoginLanguageTest, FailedWriteKeepsOldList)
 {
     // The backup file cannot be created: nothing answered, list untouched.
     ASSERT_EQ(0, mkdir(root.host(std::string(kLangDir) + "languages_bak.json").c_str(), 0755));
-    EXPECT_EQ("", post("/1001", language_list(19)).out);
+    EXPECT_EQ("", post("/1001", language_list(19)).answer());
     EXPECT_EQ("old list\n", root.read(list_path));
     rmdir(root.host(std::string(kLangDir) + "languages_bak.json").c_str());
 
@@ -326,7 +357,7 @@ TEST_F(LoginLanguageTest, FailedWriteKeepsOldList)
     unlink(root.host(dir_list).c_str());
     ASSERT_EQ(0, mkdir(root.host(dir_list).c_str(), 0755));
     root.write(dir_list + "/keep", "x");
-    EXPECT_EQ("", post("/1001", language_list(19)).out);
+    EXPECT_EQ("", post("/1001", language_list(19)).answer());
     EXPECT_EQ("x", root.read(dir_list + "/keep"));
     EXPECT_FALSE(root.exists(std::string(kLangDir) + "languages_bak.json"));
 }

@@ -218,7 +218,7 @@ TEST_F(MotionTest, SetSettingsRefusesBadRequestsSilently)
     };
     for (const std::string &body : bad) {
         ProcResult r = post("/6012", body);
-        EXPECT_EQ("", r.body()) << body;
+        EXPECT_EQ("", r.answer()) << body;
     }
     EXPECT_EQ(0u, daemon.count());
     EXPECT_EQ(0, stored(1).sensitivity);
@@ -438,6 +438,37 @@ TEST_F(MotionTest, ActionRefusesBadChannelWithJsonError)
     EXPECT_EQ(0u, daemon.count());
 }
 
+// A channel key that is missing or not an integer is no channel: it never
+// falls back to channel 0.
+TEST_F(MotionTest, MissingOrMistypedChannelStoresNothing)
+{
+    struct Row {
+        const char *route, *body, *reply;
+    };
+    const char *json_error = "{status:\"CGI ERROR\"}";
+    const Row rows[] = {
+        {"/6117", R"({"interval":7,"enable":1})", json_error},
+        {"/6117", R"({"chnid":"3","interval":7})", json_error},
+        {"/6117", R"({"chnid":null,"interval":7})", json_error},
+        {"/6010", R"({})", json_error},
+        {"/6010", R"({"chnid":"0"})", json_error},
+        {"/6118", R"({"enable":1,"interval":30})", "CGI ERROR"},
+        {"/6118", R"({"camId":"0","enable":1,"interval":30})", "CGI ERROR"},
+        {"/6119", R"({"type":2,"triAlarms":9})", "CGI ERROR"},
+        {"/6112", R"({"enableQX":1,"sensitivity":3})", "CGI ERROR"},
+        {"/6013", R"({"schedule":[]})", "CGI ERROR"},
+        {"/6152", R"({"camId":[0],"schedule":[]})", "CGI ERROR"},
+        {"/6113", R"({"sensitivity":1,"enable":1})", ""},
+        {"/6114", R"({"camId":"1","sensitivity":1})", ""},
+    };
+    for (const Row &row : rows) {
+        ProcResult r = post(row.route, row.body);
+        EXPECT_EQ(row.reply, r.answer().empty() ? "" : r.body()) << row.route << " " << row.body;
+    }
+    EXPECT_EQ(0, nvr_db_stored(kDb, nvr_db_motion::desc));
+    EXPECT_EQ(0u, daemon.count());
+}
+
 // ---- Week schedule routes ------------------------------------------------------------------
 
 TEST_F(MotionTest, ScheduleSettersStoreAndGettersReadBack)
@@ -529,8 +560,8 @@ TEST_F(MotionTest, SetWithScheduleStoresAndSwitchesCameraSideMode)
     EXPECT_EQ(3, sche.channel);
 
     daemon.clear();
-    EXPECT_EQ("", post("/6113", "{\"camId\":64,\"sensitivity\":1}").body());
-    EXPECT_EQ("", post("/6114", "{\"camId\":-1,\"sensitivity\":1}").body());
+    EXPECT_EQ("", post("/6113", "{\"camId\":64,\"sensitivity\":1}").answer());
+    EXPECT_EQ("", post("/6114", "{\"camId\":-1,\"sensitivity\":1}").answer());
     EXPECT_EQ(0u, daemon.count());
 }
 
@@ -618,7 +649,7 @@ TEST_F(MotionTest, MotionMapShortReplyOrNoReplyAnswersError)
 TEST_F(MotionTest, MotionMapRefusesBadIdSilently)
 {
     for (const char *body : {"{\"id\":-1}", "{\"id\":64}", "{}", "{\"id\":\"3\"}", "x"})
-        EXPECT_EQ("", post("/6098", body).body()) << body;
+        EXPECT_EQ("", post("/6098", body).answer()) << body;
     EXPECT_EQ(0u, daemon.count());
 }
 

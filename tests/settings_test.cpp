@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 #include "common/records/device.h"
 #include "common/records/user.h"
 #include "common/settings.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 #include "common/records/user.h"
 #include "common/settings.h"
 #include "tests/support/settings_root.h"

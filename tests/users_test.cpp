@@ -124,7 +124,7 @@ TEST_F(UsersTest, AddRefusals)
         "{\"name\":\"x\",\"type\":1,\"permission\":0,\"remotePermission\":-2}",
         "{\"name\":\"x\",\"type\":\"1\",\"permission\":0,\"remotePermission\":0}",
     };
-    for (const std::string &body : refused) EXPECT_EQ("", post("/6071", body).out) << body;
+    for (const std::string &body : refused) EXPECT_EQ("", post("/6071", body).answer()) << body;
     EXPECT_EQ((std::vector<std::string>{"admin"}), listed_names());
     EXPECT_EQ((std::vector<std::string>{"3505/0"}), traffic_after_sentinel());
 
@@ -205,7 +205,7 @@ TEST_F(UsersTest, EditRefusals)
         "{\"id\":1,\"type\":2,\"name\":\"\"}",
         "{\"id\":1,",
     };
-    for (const std::string &body : refused) EXPECT_EQ("", post("/6072", body).out) << body;
+    for (const std::string &body : refused) EXPECT_EQ("", post("/6072", body).answer()) << body;
     EXPECT_STREQ("admin", stored(0).name);
     EXPECT_EQ(0, stored(0).type);
     EXPECT_STREQ("dave", stored(1).name);
@@ -240,7 +240,7 @@ TEST_F(UsersTest, DeleteEmptiesSlotAndFreesName)
     daemon.clear();
     for (const char *body : {"{\"id\":100,\"type\":1}", "{\"id\":-1,\"type\":1}",
                              "{\"id\":1,\"type\":4}", "{\"id\":1}", "{\"type\":1}", "nope"})
-        EXPECT_EQ("", post("/6073", body).out) << body;
+        EXPECT_EQ("", post("/6073", body).answer()) << body;
     EXPECT_EQ(1, stored(1).enable);
     EXPECT_EQ((std::vector<std::string>{"3505/0"}), traffic_after_sentinel());
 }
@@ -275,7 +275,7 @@ TEST_F(UsersTest, ListShowsSlotsInUseWithAllKeys)
 
 TEST_F(UsersTest, OemListOnlyWithItsDatabase)
 {
-    EXPECT_EQ("", get("/6074").out);
+    EXPECT_EQ("", get("/6074").answer());
 
     OemUserRecord oem[2];
     memset(oem, 0, sizeof oem);

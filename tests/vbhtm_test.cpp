@@ -220,7 +220,7 @@ TEST(VbHtm, MalformedTextsAnswerParamError)
     EXPECT_EQ(answers({"PARAM ERROR"}), dev.get("decode=" + std::string(63, '1')).out); // 70 characters
     EXPECT_EQ(answers({"PARAM ERROR"}), dev.get(std::string(200, '=')).out);
     EXPECT_EQ("<missing>", dev.param_text("decode"));
-    EXPECT_EQ(answers({}), dev.get("setdefault=1").out); // runs and answers nothing
+    EXPECT_EQ(answers({}), dev.get("setdefault=1").answer()); // runs and answers nothing
 }
 
 TEST(VbHtm, FailedSettingsWriteIsNotOk)

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 #include "common/web_utils.h"
 #include "platform/qx_std.h"
 #include "frontend/cgi.h"
@@ -70,24 +70,32 @@ TEST(WebUtilsOpLog, UserNameFromCookieStaysInsideItsField)
     static char cookie3[] = "lang=en";
     static char cookie4[] = "userName=a=b;x";
     char buf[16];
-    cgiCookie = cookie1;
+    web_set_request(cookie1, nullptr);
     ASSERT_EQ(0, get_current_username(buf, sizeof buf));
     EXPECT_STREQ("admin", buf);
-    cgiCookie = cookie2;
+    web_set_request(cookie2, nullptr);
     ASSERT_EQ(0, get_current_username(buf, sizeof buf));
     EXPECT_STREQ("admin", buf);
-    cgiCookie = cookie4;
+    web_set_request(cookie4, nullptr);
     ASSERT_EQ(0, get_current_username(buf, sizeof buf));
     EXPECT_STREQ("b", buf);
+    // The cookie's name must be exactly "userName".
+    static char cookie5[] = "xuserName=evil; userNameX=worse;userName=bob";
+    web_set_request(cookie5, nullptr);
+    ASSERT_EQ(0, get_current_username(buf, sizeof buf));
+    EXPECT_STREQ("bob", buf);
+    static char cookie6[] = "xuserName=evil";
+    web_set_request(cookie6, nullptr);
     strcpy(buf, "untouched");
-    cgiCookie = cookie3;
+    EXPECT_EQ(-1, get_current_username(buf, sizeof buf));
+    strcpy(buf, "untouched");
+    web_set_request(cookie3, nullptr);
     EXPECT_EQ(-1, get_current_username(buf, sizeof buf));
     EXPECT_STREQ("untouched", buf);
 
     std::string longer = "userName=" + std::string(5000, 'u');
-    cgiCookie = &longer[0];
     char addr[] = "10.0.0.7";
-    cgiRemoteAddr = addr;
+    web_set_request(&longer[0], addr);
     OpLogRecord rec;
     memset(&rec, 0xAA, sizeof rec);
     ASSERT_EQ(0, cgi_init_log_info(&rec));
@@ -98,7 +106,7 @@ TEST(WebUtilsOpLog, UserNameFromCookieStaysInsideItsField)
     EXPECT_EQ(sizeof rec.user_name - 1, strlen(rec.user_name));
     for (unsigned char b : rec.reserved2) ASSERT_EQ(0, b);
     EXPECT_EQ(-1, cgi_init_log_info(nullptr));
-    cgiCookie = cookie3;
+    web_set_request(cookie3, nullptr);
 }
 
 TEST(WebUtilsShell, QuotingNeutralisesMetacharacters)

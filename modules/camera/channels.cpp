@@ -200,14 +200,14 @@ void store_changed_camera(int ch, const std::function<void(CameraRecord &)> &cha
 }
 
 // {"chnid"} of /2000 and /2005: the channel, or -1 when the request is not
-// JSON or the channel is out of range.
+// JSON or the channel is missing, not an integer or out of range.
 int request_chnid(const char *request)
 {
     static const JsonPolicy policy[] = {{"chnid", JK_INT}};
     JsonDoc doc(request);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return -1;
-    int ch = jv_int(tb[0]);
+    int ch = jv_channel(tb[0]);
     return valid_channel(ch) ? ch : -1;
 }
 

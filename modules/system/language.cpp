@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 #include "common/web_utils.h"
 #include "modules/system/accounts.h"
 

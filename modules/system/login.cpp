@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 #include "common/ipc.h"
 #include "common/records/login.h"
 #include "common/records/user.h"
@@ -185,6 +185,8 @@ void on_user_login_from_mail_cb(size_t, const void *payload)
 {
     int32_t status;
     memcpy(&status, payload, sizeof status);
+    // A redirect either way: the status line first, then cookies and Location.
+    cgiHeaderStatus("302 Found");
     if (status == 0) {
         // The cookies' domain is the host the browser asked for, without port.
         char domain[50];

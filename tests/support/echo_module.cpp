@@ -9,6 +9,7 @@
 #include "common/web_utils.h"
 #include "frontend/cgi.h"
 #include "frontend/route_table.h"
+#include "frontend/upload_routes.h"
 
 namespace {
 int echo(char *req)
@@ -65,6 +66,8 @@ const WebRes kEchoRoutes[] = {
     {"/0001", echo},        {"/vb.htm", echo},      {"/1010", echo_upload}, {"/1019", echo_upload},
     {"/oem", echo_upload},  {"/6082", echo_upload}, {"/2079", echo_upload}, {"/0002", echo_upload},
 };
+const UploadRoute kEchoUploads[] = {{"/0002", UPLOAD_STORED}};
 } // namespace
 
 NVRWEB_MODULE_ROUTES(MODULE_SYSTEM, kEchoRoutes)
+NVRWEB_MODULE_UPLOADS(kEchoUploads)

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 
 std::string le32(int32_t value) { return qx_le32_bytes(value); }
 

@@ -21,6 +21,10 @@ std::string ProcResult::body() const
     return p == std::string::npos ? out : out.substr(p + 4);
 }
 
+const char kNoAnswerStatus[] = "Status: 400 Bad Request\r\nContent-type: text/plain\r\n\r\nno answer to this request\n";
+
+std::string ProcResult::answer() const { return out == kNoAnswerStatus ? std::string() : out; }
+
 std::string ProcResult::headers() const
 {
     size_t p = out.find("\r\n\r\n");

@@ -16,6 +16,9 @@ struct ProcResult {
     std::string err;      // standard error
     // Body of a CGI answer: what follows the first "\r\n\r\n" (or all of out).
     std::string body() const;
+    // What the handler wrote: "" when it wrote nothing and the front end
+    // answered with its "no answer" status (400).
+    std::string answer() const;
     // Header block of a CGI answer ("" when none).
     std::string headers() const;
 };

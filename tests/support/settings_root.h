@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 #include "platform/qx_db.h"
 #include "tests/support/harness.h"
 

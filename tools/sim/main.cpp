@@ -14,7 +14,7 @@
 #include <sstream>
 #include <string>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 #include "platform/qx_server.h"
 #include "sim.h"
 

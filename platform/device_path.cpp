@@ -1,4 +1,4 @@
-#include "common/device_path.h"
+#include "platform/device_path.h"
 
 #include <cstdio>
 #include <cstdlib>
