@@ -76,7 +76,7 @@ TEST_F(RecordTest, HolidaySetChecksStoresAndLists)
         ProcResult r = post("/6031", row.body);
         std::vector<FakeRequest> sent = traffic();
         if (!row.stored) {
-            EXPECT_EQ("", r.out) << row.body;
+            EXPECT_EQ("", r.answer()) << row.body;
             EXPECT_TRUE(sent.empty()) << row.body;
             continue;
         }
@@ -141,7 +141,7 @@ TEST_F(RecordTest, ScheduleSetStoresChannelsAndChangedModes)
         ProcResult r = post("/6041", row.body);
         std::vector<FakeRequest> sent = traffic();
         if (!row.answered) {
-            EXPECT_EQ("", r.out) << row.what;
+            EXPECT_EQ("", r.answer()) << row.what;
             EXPECT_TRUE(sent.empty()) << row.what;
             continue;
         }
@@ -176,7 +176,7 @@ TEST_F(RecordTest, ScheduleSetStoresChannelsAndChangedModes)
     size_t plans = 0;
     for (size_t p = 0; (p = body.find("startTime", p)) != std::string::npos; p++) plans++;
     EXPECT_EQ(8u * 48u, plans);
-    for (const char *bad : {"64", "-1", "3x", "", "{\"chn\":1}"}) EXPECT_EQ("", post("/6040", bad).out) << bad;
+    for (const char *bad : {"64", "-1", "3x", "", "{\"chn\":1}"}) EXPECT_EQ("", post("/6040", bad).answer()) << bad;
 }
 
 // ---- Modes (/6042, /6043) ------------------------------------------------------------------------
@@ -292,7 +292,7 @@ TEST_F(RecordTest, ParamSetListsChannelsAndChangesAnrWhereItApplies)
     // Refused requests change nothing and reach nobody.
     for (const std::string &bad : {params_request("[1]", 1, 1, 3), std::string(R"({"cnt":1,"chnid":[1],"camAnr":1})"),
                                    params_request("7", 1, 1)}) {
-        EXPECT_EQ("", post("/6045", bad).out) << bad;
+        EXPECT_EQ("", post("/6045", bad).answer()) << bad;
         EXPECT_TRUE(traffic().empty()) << bad;
     }
 }
@@ -345,7 +345,7 @@ TEST_F(RecordTest, DaemonAnswersAreBoundedByTheirRecords)
     EXPECT_NE(std::string::npos, body.find("\"size\":64}")) << body;
     traffic();
 
-    for (const char *bad : {"64", "x", "-3"}) EXPECT_EQ("", post("/6046", bad).out) << bad;
+    for (const char *bad : {"64", "x", "-3"}) EXPECT_EQ("", post("/6046", bad).answer()) << bad;
     EXPECT_TRUE(traffic().empty());
 }
 

@@ -120,7 +120,7 @@ TEST_F(DiskTest, SetPropertiesStoresUnderThePortAndKeepsTheRest)
         ProcResult r = post("/6101", row.body);
         std::vector<FakeRequest> sent = traffic();
         if (row.port < 0) {
-            EXPECT_EQ("", r.out) << row.body;
+            EXPECT_EQ("", r.answer()) << row.body;
             EXPECT_TRUE(sent.empty()) << row.body;
             continue;
         }
@@ -159,7 +159,7 @@ TEST_F(DiskTest, FormatAnswersTheResultAndAlwaysLogsIt)
     for (const Row &row : rows) {
         if (row.reply == "-") daemon.on(IPC_DISK_FORMAT).silent();
         else daemon.on(IPC_DISK_FORMAT).reply(row.reply);
-        EXPECT_EQ(row.out, post_fast("/6102", " 3\n").out) << row.what;
+        EXPECT_EQ(row.out, post_fast("/6102", " 3\n").answer()) << row.what;
         std::vector<FakeRequest> sent = traffic();
         ASSERT_EQ((std::vector<int>{IPC_DISK_FORMAT, IPC_OPLOG}), codes_of(sent)) << row.what;
         EXPECT_EQ(le32(3), sent[0].payload);
@@ -178,13 +178,13 @@ TEST_F(DiskTest, FormatAnswersTheResultAndAlwaysLogsIt)
     traffic();
 
     for (const char *bad : {"37", "-1", "3x", "0x3", "", R"({"port":3})"}) {
-        EXPECT_EQ("", post("/6102", bad).out) << bad;
+        EXPECT_EQ("", post("/6102", bad).answer()) << bad;
         EXPECT_TRUE(traffic().empty()) << bad;
     }
     const struct {
         const char *text, *answer;
     } progress[] = {{"0", "OK"}, {"16", "OK"}, {"17", ""}, {"x", ""}};
-    for (const auto &p : progress) EXPECT_EQ(p.answer, post("/6103", p.text).body()) << p.text;
+    for (const auto &p : progress) EXPECT_EQ(p.answer, reply_of(post("/6103", p.text))) << p.text;
 }
 
 RaidRequest raid(int id, int enable, int level, int count, std::vector<int> members)
@@ -235,9 +235,9 @@ TEST_F(DiskTest, RaidRequestsCarryTheirRecordsAndAnswerOkOrError)
         }
         ProcResult r = post_fast(row.route, row.body);
         std::vector<FakeRequest> sent = traffic();
-        EXPECT_EQ(row.answer, r.body()) << row.route << " " << row.body;
+        EXPECT_EQ(row.answer, reply_of(r)) << row.route << " " << row.body;
         if (!row.code) {
-            EXPECT_EQ("", r.out) << row.route << " " << row.body;
+            EXPECT_EQ("", r.answer()) << row.route << " " << row.body;
             EXPECT_TRUE(sent.empty()) << row.route << " " << row.body;
             continue;
         }

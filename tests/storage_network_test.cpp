@@ -138,7 +138,7 @@ TEST_F(NetworkDiskTest, DeleteAndEditLogWhatTheyTouched)
     };
     for (const Row &row : rows) {
         if (row.code) daemon.on(row.code).reply(row.reply);
-        EXPECT_EQ(row.answer, post_fast(row.route, row.body).body()) << row.body;
+        EXPECT_EQ(row.answer, reply_of(post_fast(row.route, row.body))) << row.body;
         std::vector<FakeRequest> sent = traffic();
         if (!row.code) {
             EXPECT_TRUE(sent.empty()) << row.body;
@@ -193,7 +193,7 @@ TEST_F(NetworkDiskTest, RemoveByTypeAndForgetOnlyWhatTheDaemonLetGo)
     };
     for (const Row &row : rows) {
         if (row.code) daemon.on(row.code).reply(row.reply);
-        EXPECT_EQ(row.answer, post_fast("/6207", row.body).body()) << row.body;
+        EXPECT_EQ(row.answer, reply_of(post_fast("/6207", row.body))) << row.body;
         std::vector<FakeRequest> sent = traffic();
         if (!row.code) {
             EXPECT_TRUE(sent.empty()) << row.body;
@@ -298,7 +298,7 @@ TEST_F(NetworkDiskTest, DaemonAnswersStayWithinTheirReplies)
     }
     // Refused: no port to ask about; a port out of range answers the error at once.
     for (const char *body : {R"({"num":0,"port":[4]})", R"({"num":2,"port":["4","9"]})", "x"})
-        EXPECT_EQ("", post("/6206", body).out) << body;
+        EXPECT_EQ("", post("/6206", body).answer()) << body;
     for (const char *body : {R"({"port":37})", R"({"port":"3"})", "x"})
         EXPECT_EQ("{status:\"CGI ERROR\"}", post("/6224", body).body()) << body;
     EXPECT_TRUE(traffic().empty());
@@ -324,7 +324,7 @@ TEST_F(NetworkDiskTest, QuotaAndGroupSettersBoundWhatTheySend)
     daemon.on(IPC_QUOTA_SET).reply_int(1);
     EXPECT_EQ("Error", post("/6209", R"({"enable":0})").body());
     traffic();
-    EXPECT_EQ("", post("/6209", R"({"quota_array":[]})").out);
+    EXPECT_EQ("", post("/6209", R"({"quota_array":[]})").answer());
 
     for (int i = 0; i < DISK_GROUPS; i++) {
         GroupRecord g{};
@@ -360,7 +360,7 @@ TEST_F(NetworkDiskTest, QuotaAndGroupSettersBoundWhatTheySend)
         EXPECT_EQ(std::string(64, 'p'), field_text(m.channels));
         EXPECT_EQ("second15", field_text(m.second));
     }
-    EXPECT_EQ("", post("/6210", R"({"channel":[]})").out);
+    EXPECT_EQ("", post("/6210", R"({"channel":[]})").answer());
 }
 
 TEST_F(NetworkDiskTest, BackupSettingsStoreOnlyWhenNotStopping)

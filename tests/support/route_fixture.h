@@ -35,6 +35,9 @@ protected:
         return post(route, body, {{"NVRWEB_TIME_SCALE", "0.001"}});
     }
 
+    // The body the handler wrote, "" when it wrote none.
+    static std::string reply_of(const ProcResult &r) { return r.answer().empty() ? std::string() : r.body(); }
+
     // Everything the finished request sent, in order; clears the record for
     // the next. A sentinel connection, accepted after every connection the
     // request made, shows when all of them were taken; once they are closed,

@@ -10,7 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "common/device_path.h"
+#include "platform/device_path.h"
 #include "common/records/storage.h"
 #include "common/web_utils.h"
 #include "sim.h"
