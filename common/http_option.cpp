@@ -250,23 +250,27 @@ int oemclean(const HttpOptionSlot *)
     const std::string www = nvr_path("/opt/app/www");
     const std::string app = nvr_path("/mnt/nand/app");
     char cmd[1024];
-    run_command(shell_format(cmd, sizeof cmd, "cp %s/%s %s/logo.jpg > /dev/null", nand2.c_str(), "logo.jpg_bk",
-                             bin.c_str()),
-                cmd);
-    run_command(shell_format(cmd, sizeof cmd, "cp %s/%s %s/gui.rcc > /dev/null", nand2.c_str(), "gui.rcc_bk",
-                             bin.c_str()),
-                cmd);
-    run_command(shell_format(cmd, sizeof cmd, "rm %s/* > /dev/null", nand2.c_str()), cmd);
-    run_command(shell_format(cmd, sizeof cmd, "tar -zxvf %s/%s -C %s/ > /dev/null", www.c_str(), "web.tar.gz",
-                             www.c_str()),
-                cmd);
-    run_command(shell_format(cmd, sizeof cmd, "touch %s/%s", app.c_str(), "eraseip"), cmd);
-    run_command(shell_format(cmd, sizeof cmd, "touch %s/%s", app.c_str(), "eraseuser"), cmd);
-    const int stored = set_param_int(QXDB_PATH, "oem_type", 0);
-    run_command(shell_format(cmd, sizeof cmd, "touch %s/%s", app.c_str(), "eraseall"), cmd);
+    // Every step runs; one that fails makes the answer "ERROR".
+    bool ok = true;
+    auto step = [&](int formatted) {
+        if (run_command(formatted, cmd) != 0) ok = false;
+    };
+    step(shell_format(cmd, sizeof cmd, "cp %s/%s %s/logo.jpg > /dev/null", nand2.c_str(), "logo.jpg_bk",
+                      bin.c_str()));
+    step(shell_format(cmd, sizeof cmd, "cp %s/%s %s/gui.rcc > /dev/null", nand2.c_str(), "gui.rcc_bk",
+                      bin.c_str()));
+    // The backups are the only copy of the device's own branding: they are
+    // removed only once both have been put back.
+    if (ok) step(shell_format(cmd, sizeof cmd, "rm %s/* > /dev/null", nand2.c_str()));
+    step(shell_format(cmd, sizeof cmd, "tar -zxvf %s/%s -C %s/ > /dev/null", www.c_str(), "web.tar.gz",
+                      www.c_str()));
+    step(shell_format(cmd, sizeof cmd, "touch %s/%s", app.c_str(), "eraseip"));
+    step(shell_format(cmd, sizeof cmd, "touch %s/%s", app.c_str(), "eraseuser"));
+    if (set_param_int(QXDB_PATH, "oem_type", 0) != 0) ok = false;
+    step(shell_format(cmd, sizeof cmd, "touch %s/%s", app.c_str(), "eraseall"));
     web_system("sync");
-    answer(stored == 0 ? "OK" : "ERROR");
-    return stored;
+    answer(ok ? "OK" : "ERROR");
+    return ok ? 0 : -1;
 }
 
 int paratest(const HttpOptionSlot *slot)

@@ -16,23 +16,32 @@ const char kDaemonSocket[] = "/var/run/qxsocket";
 
 using Micros = std::chrono::duration<double, std::micro>;
 
-void scaled_sleep(int ms)
-{
-    std::this_thread::sleep_for(Micros(ms * 1000.0 * ipc_time_scale()));
-}
-
 enum SendResult { SENT, NOT_SENT, INVALID };
 
+// Time this process has spent on sends the daemon did not take, tries and
+// pauses together, in microseconds. Sends may come from reply callbacks too.
+std::atomic<int64_t> g_unreachable_us{0};
+
 // Sends with retries: no pause after a success, one between failed tries.
+// The retries of all sends of the process share IPC_SEND_BUDGET_MS: once it
+// is spent, a send is tried once and fails at once.
 SendResult send_with_retries(int code, int length, const void *payload)
 {
-    for (int attempt = 1; attempt <= IPC_SEND_TRIES; attempt++) {
+    using Clock = std::chrono::steady_clock;
+    const double budget_us = IPC_SEND_BUDGET_MS * 1000.0 * ipc_time_scale();
+    for (int attempt = 1;; attempt++) {
+        const auto start = Clock::now();
         int r = qx_sock_send_msg(1, code, payload, length, 0, 0);
         if (r == 0) return SENT;
         if (r == QX_SOCK_BAD_ARGS) return INVALID;
-        if (attempt < IPC_SEND_TRIES) scaled_sleep(IPC_SEND_RETRY_MS);
+        const double left = budget_us - static_cast<double>(g_unreachable_us.load());
+        if (attempt < IPC_SEND_TRIES && left > 0) {
+            const double pause = IPC_SEND_RETRY_MS * 1000.0 * ipc_time_scale();
+            std::this_thread::sleep_for(Micros(pause < left ? pause : left));
+        }
+        g_unreachable_us += std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
+        if (attempt >= IPC_SEND_TRIES || left <= 0) return NOT_SENT;
     }
-    return NOT_SENT;
 }
 
 // Waits until g_callback_done is non-zero or `polls` poll periods have
@@ -101,9 +110,9 @@ int cgi_start_ipc(IpcCallback callback, int code, int length, const void *payloa
         return 0;
     }
     g_callback_done.store(0);
-    // A request the daemon cannot be reached for still waits its bound, as
-    // if sent; one that can never be sent does not.
-    if (send_with_retries(code, length, payload) != INVALID) wait_for_callback(ipc_wait_polls(code));
+    // Only a request that went out can be answered: one the daemon could not
+    // be reached for ends at once, as a time-out.
+    if (send_with_retries(code, length, payload) == SENT) wait_for_callback(ipc_wait_polls(code));
     return 0;
 }
 

@@ -39,10 +39,11 @@ extern std::atomic<int> g_callback_done;
 
 // ---- Timing ------------------------------------------------------------------------
 enum {
-    IPC_POLL_MS = 40,        // one poll of the wait table
-    IPC_SEND_RETRY_MS = 10,  // pause between failed send attempts
-    IPC_SEND_TRIES = 3000,   // send attempts before giving up silently
-    IPC_DEFAULT_POLLS = 1000 // wait of codes not in the table (40 s)
+    IPC_POLL_MS = 40,          // one poll of the wait table
+    IPC_SEND_RETRY_MS = 10,    // pause between failed send attempts
+    IPC_SEND_TRIES = 3000,     // send attempts of one request at most
+    IPC_SEND_BUDGET_MS = 3000, // retrying of all requests of one process together
+    IPC_DEFAULT_POLLS = 1000   // wait of codes not in the table (40 s)
 };
 
 // Longest wait per request code, in polls of IPC_POLL_MS.
@@ -55,16 +56,20 @@ extern const size_t kIpcWaitTableSize;
 // Polls for `code`: its table entry, else IPC_DEFAULT_POLLS.
 int ipc_wait_polls(int code);
 // NVRWEB_TIME_SCALE when it is a positive number, else 1. Multiplies the
-// send pause and the poll period (never the number of polls).
+// send pause, the send budget and the poll period (never the number of polls).
 double ipc_time_scale();
 
 // ---- Requests ----------------------------------------------------------------------
 // Opens the client with `callback`, sends request `code` with `length` bytes
-// of `payload` (tried up to IPC_SEND_TRIES times, IPC_SEND_RETRY_MS apart;
-// after the last failure it goes on as if sent). nowait 1: returns at once
+// of `payload`. While the daemon cannot be reached the send is tried again
+// IPC_SEND_RETRY_MS apart, up to IPC_SEND_TRIES times, but all sends of the
+// process retry for IPC_SEND_BUDGET_MS in all: once that is spent a send is
+// tried once. A send that fails is not reported. nowait 1: returns at once
 // and leaves g_callback_done alone. Otherwise resets g_callback_done to 0
-// before sending and waits until it is non-zero, returning as soon as a
-// callback has set it, or until ipc_wait_polls(code) polls have passed.
+// before sending and, when the request went out, waits until it is non-zero,
+// returning as soon as a callback has set it, or until ipc_wait_polls(code)
+// polls have passed; a request that did not go out returns at once with the
+// flag 0, as a time-out.
 // Returns 0, or -1 for a null callback (nothing sent, no client opened). An
 // invalid payload (negative length, null with a non-zero length, over 16
 // MiB) is not sent and not waited for. Pair every call with cgi_stop_ipc().

@@ -140,7 +140,7 @@ size_t copy_text(char *dst, size_t size, const char *src)
     if (!src) src = "";
     size_t n = strnlen(src, size - 1);
     memcpy(dst, src, n);
-    dst[n] = '\0';
+    memset(dst + n, 0, size - n);
     return n;
 }
 
@@ -151,7 +151,7 @@ size_t copy_field(char *dst, size_t size, const char *src, size_t src_size)
     size_t limit = src_size < size - 1 ? src_size : size - 1;
     size_t n = src ? strnlen(src, limit) : 0;
     if (n) memmove(dst, src, n);
-    dst[n] = '\0';
+    memset(dst + n, 0, size - n);
     return n;
 }
 

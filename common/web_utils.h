@@ -36,8 +36,10 @@ int cgi_init_log_info(OpLogRecord *record);
 int get_current_username(char *buffer, size_t size);
 
 // ---- Text copies -------------------------------------------------------------
-// Copies src into dst (size bytes), cut to size-1 characters, always ends in a
-// zero. Returns the number of characters copied. A null src gives "".
+// Copies src into dst (size bytes), cut to size-1 characters; the rest of dst
+// is zeroed, so a field filled again never keeps bytes of its old text (the
+// records' unused bytes are zero). Returns the number of characters copied.
+// A null src gives "".
 size_t copy_text(char *dst, size_t size, const char *src);
 // Same for a field that may lack its zero (daemon replies, stored records):
 // reads at most src_size bytes of src.

@@ -293,7 +293,7 @@ int cgiDealUpload()
 
 namespace {
 
-enum { kPostLimit = 30719 }; // characters of a POST body the intake takes
+enum { kPostLimit = CGI_POST_MAX }; // characters of a POST body the intake takes
 
 // Bytes written to standard output by this process (see count_output()).
 size_t g_out_bytes = 0;

@@ -75,7 +75,12 @@ enum {
     cgiParseSuccess = 0,
     cgiParseMemory = 1,
     cgiParseIO = 2,
+    cgiParseTooLarge = 3, // field parts over their limits below
 };
+// Field parts (no file name) are held in memory: each at most
+// CGI_FIELD_PART_MAX bytes, all of them together at most CGI_POST_MAX, the
+// longest body the POST intake takes. File parts go to temporary files.
+enum { CGI_FIELD_PART_MAX = 64 * 1024, CGI_POST_MAX = 30719 };
 enum {
     cgiFormSuccess = 0,
     cgiFormTruncated = 1,
@@ -83,7 +88,8 @@ enum {
     cgiFormNoFileName = 8,
 };
 
-// Parses the multipart body on cgiIn (at most cgiContentLength bytes).
+// Parses the multipart body on cgiIn (at most cgiContentLength bytes). A
+// field part over its limit ends the parse at once with cgiParseTooLarge.
 int cgiParseFormInput();
 int cgiFormFileName(const char *name, char *out, int size);
 cgiFormEntry *cgiFormEntryFind(const char *name);

@@ -1,5 +1,6 @@
-// multipart/form-data parser: fields kept in memory, file parts streamed to
-// temporary files "/tmp/cgicXXXXXX" (0600).
+// multipart/form-data parser: fields kept in memory (within CGI_FIELD_PART_MAX
+// each and CGI_POST_MAX together), file parts streamed to temporary files
+// "/tmp/cgicXXXXXX" (0600).
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -74,9 +76,11 @@ private:
     size_t back_len_ = 0;
 };
 
-// Where a part's content goes.
+// Where a part's content goes: a temporary file, or memory of at most
+// `memory_limit` bytes.
 class Sink {
 public:
+    explicit Sink(size_t memory_limit) : memory_limit_(memory_limit) {}
     ~Sink()
     {
         if (fd_ >= 0) close(fd_);
@@ -103,6 +107,10 @@ public:
             fill_ += n;
             length_ += n;
             return true;
+        }
+        if (n > memory_limit_ - length_) {
+            too_large_ = true;
+            return false;
         }
         if (length_ + n + 1 > cap_) {
             size_t cap = cap_ ? cap_ : 256;
@@ -149,7 +157,8 @@ public:
         return m;
     }
     size_t length() const { return length_; }
-    bool memory_failed() const { return memory_failed_; }
+    // The parse result of a failed put().
+    int failure() const { return too_large_ ? cgiParseTooLarge : memory_failed_ ? cgiParseMemory : cgiParseIO; }
 
 private:
     bool write_all(const char *data, size_t n)
@@ -172,7 +181,9 @@ private:
     char *mem_ = nullptr;
     size_t cap_ = 0;
     size_t length_ = 0;
+    size_t memory_limit_;
     bool memory_failed_ = false;
+    bool too_large_ = false;
 };
 
 // Reads one header line (ends at CR, LF or CR LF), cut to size-1 characters.
@@ -266,7 +277,7 @@ int read_content(Reader &r, Sink *sink, const std::string &delim)
             const char *cr = static_cast<const char *>(memchr(data, '\r', avail));
             size_t plain = cr ? static_cast<size_t>(cr - data) : avail;
             if (plain && sink && !sink->put(data, plain))
-                return sink->memory_failed() ? cgiParseMemory : cgiParseIO;
+                return sink->failure();
             r.consume(plain);
             if (!cr) continue;
         }
@@ -278,13 +289,13 @@ int read_content(Reader &r, Sink *sink, const std::string &delim)
         }
         if (matched == 0) {
             char ch = static_cast<char>(c);
-            if (sink && !sink->put(&ch, 1)) return sink->memory_failed() ? cgiParseMemory : cgiParseIO;
+            if (sink && !sink->put(&ch, 1)) return sink->failure();
             continue;
         }
         // A partial delimiter that turned out to be content: emit its first
         // byte and read the rest again.
         if (sink && !sink->put(delim.data(), 1))
-            return sink->memory_failed() ? cgiParseMemory : cgiParseIO;
+            return sink->failure();
         char ch = static_cast<char>(c);
         if (!r.unget(&ch, 1) || !r.unget(delim.data() + 1, matched - 1)) return cgiParseIO;
         matched = 0;
@@ -330,6 +341,7 @@ int cgiParseFormInput()
     if (boundary.size() > 1000) return cgiParseIO; // longer than the push-back area
     Reader r(cgiIn, cgiContentLength);
     cgiFormEntry **tail = &cgiFormEntryFirst;
+    size_t fields_left = CGI_POST_MAX; // bytes that field parts may still hold
 
     // Preamble: skip to the first "--boundary".
     {
@@ -378,7 +390,7 @@ int cgiParseFormInput()
 
         const bool wanted = strcasecmp(disp_type, "form-data") == 0;
         const bool is_file = wanted && filename[0] != '\0';
-        Sink sink;
+        Sink sink(std::min(fields_left, static_cast<size_t>(CGI_FIELD_PART_MAX)));
         std::string temp_path;
         if (is_file && !sink.open_file(&temp_path)) return cgiParseIO;
 
@@ -390,6 +402,7 @@ int cgiParseFormInput()
         }
         skip_line_end(r);
         if (!wanted) continue;
+        if (!is_file) fields_left -= sink.length();
 
         cgiFormEntry *e = static_cast<cgiFormEntry *>(calloc(1, sizeof(cgiFormEntry)));
         if (!e) {

@@ -1,8 +1,9 @@
 // The multipart parser on arbitrary bodies. Input: the CONTENT_TYPE text up to
 // the first newline, then the body. Checks that the entry list is whole, that
-// each file part's temporary file holds exactly its bytes, that a failed
-// parse leaves no temporary file of its own behind, and that freeing the list
-// removes every temporary file.
+// each file part's temporary file holds exactly its bytes, that field parts
+// stay within their memory limits, that a failed parse leaves no temporary
+// file of its own behind, and that freeing the list removes every temporary
+// file.
 #include <cstdint>
 #include <cstring>
 #include <dirent.h>
@@ -29,7 +30,7 @@ std::set<std::string> temp_files()
 void check_entries(size_t body_size)
 {
     std::set<std::string> owned;
-    size_t count = 0;
+    size_t count = 0, in_memory = 0;
     for (cgiFormEntry *e = cgiFormEntryFirst; e; e = e->next) {
         if (++count > body_size + 1) fuzz_fail("more entries than body bytes");
         if (!e->attr || !e->value || !e->fileName || !e->contentType || !e->tfileName)
@@ -44,10 +45,13 @@ void check_entries(size_t body_size)
             if (*e->value) fuzz_fail("file part with a value");
             if (!*e->fileName) fuzz_fail("temporary file without a file name");
             owned.insert(e->tfileName);
-        } else if (e->value[e->valueLength] != '\0') {
-            fuzz_fail("field value not terminated at its length");
+        } else {
+            if (e->value[e->valueLength] != '\0') fuzz_fail("field value not terminated at its length");
+            if (e->valueLength > CGI_FIELD_PART_MAX) fuzz_fail("field part over its limit");
+            in_memory += static_cast<size_t>(e->valueLength);
         }
     }
+    if (in_memory > CGI_POST_MAX) fuzz_fail("field parts together over their limit");
     if (temp_files() != owned) fuzz_fail("temporary files differ from the entries' files");
 }
 
@@ -70,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FILE *in = fuzz_begin_request(req);
 
     int rc = cgiParseFormInput();
-    if (rc != cgiParseSuccess && rc != cgiParseMemory && rc != cgiParseIO) fuzz_fail("unknown parse result");
+    if (rc != cgiParseSuccess && rc != cgiParseMemory && rc != cgiParseIO && rc != cgiParseTooLarge)
+        fuzz_fail("unknown parse result");
     check_entries(req.body.size());
     char name[128];
     int frc = cgiFormFileName("file", name, sizeof name);

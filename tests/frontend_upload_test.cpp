@@ -5,6 +5,7 @@
 #include <regex>
 #include <sys/stat.h>
 
+#include "frontend/cgi.h"
 #include "tests/support/harness.h"
 
 namespace {
@@ -128,6 +129,44 @@ TEST(FrontendMultipart, TruncatedBodyFailsWithoutOutputAndLeavesNoTemporaryFile)
     EXPECT_TRUE(root.list("/tmp").empty());
     // An empty body parses to no entries: no "file" field, nothing dispatched.
     EXPECT_EQ("", upload(root, "/0002", "").answer());
+}
+
+TEST(FrontendMultipart, FieldPartsHeldInMemoryAreCapped)
+{
+    const size_t kMax = CGI_POST_MAX;
+    const Part file{"file", "c.bin", std::string(100000, 'f')};
+    std::vector<Part> many(kMax / 100 + 1, Part{"m", "", std::string(100, 'm')});
+    many.push_back(file);
+    struct Case {
+        const char *what;
+        std::vector<Part> parts;
+        bool taken;
+    } cases[] = {
+        {"one field at the limit", {{"a", "", std::string(kMax, 'a')}, file}, true},
+        {"one field over it", {{"a", "", std::string(kMax + 1, 'a')}, file}, false},
+        {"fields over it together", {{"a", "", std::string(kMax / 2, 'a')}, {"b", "", std::string(kMax / 2 + 2, 'b')}, file}, false},
+        {"many small fields over it", many, false},
+        {"a large field", {file, {"a", "", std::string(CGI_FIELD_PART_MAX * 4, 'a')}}, false},
+        {"file without name in memory", {{"file", "", std::string(kMax + 1, 'e'), "form-data", true}}, false},
+        {"files do not count", {file, file, {"a", "", std::string(kMax, 'a')}}, true},
+        {"skipped parts do not count", {{"x", "", std::string(kMax * 2, 'x'), "attachment"}, {"a", "", "1"}, file}, true},
+    };
+    for (const Case &c : cases) {
+        DeviceRoot root;
+        ProcResult r = upload(root, "/1019", multipart("XyZ", c.parts));
+        if (c.taken) {
+            EXPECT_EQ(0, r.status) << c.what;
+            EXPECT_NE(std::string::npos, r.body().find("text=/tmp/cgic")) << c.what;
+        } else {
+            // A parse error: nothing dispatched, no temporary file left.
+            EXPECT_NE(0, r.status) << c.what;
+            EXPECT_EQ(std::string::npos, r.body().find("text=")) << c.what;
+            EXPECT_TRUE(root.list("/tmp").empty()) << c.what;
+        }
+    }
+    DeviceRoot root;
+    ProcResult r = upload(root, "/1019", multipart("XyZ", {{"a", "", std::string(kMax, 'a')}, file}));
+    EXPECT_NE(std::string::npos, r.body().find("entry name=a file= temp= len=" + std::to_string(kMax) + " "));
 }
 
 TEST(FrontendMultipart, StreamedUploadLeavesBodyUnread)

@@ -2,6 +2,8 @@
 // routes) against the fake daemon.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "common/records/oplog.h"
 #include "tests/support/fake_daemon.h"
 
@@ -48,6 +50,33 @@ TEST(IpcCgi, SilentOrAbsentDaemonGivesOneErrorReply)
     ProcResult r = echo_cgi(root, "/0003", "9999", {{"NVRWEB_TIME_SCALE", "0.0002"}});
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(error, r.out);
+}
+
+TEST(IpcCgi, DaemonDownCostsOneRetryBudgetPerRequest)
+{
+    // Scaled by 0.1 the budget is 300 ms for the whole request; retrying
+    // each send for its own 3000 tries took 3 s per send (12 s for /6012,
+    // which sends four notices before it answers) and a waiting request went
+    // on to wait its full bound after a send that never went out.
+    const std::map<std::string, std::string> env = {{"NVRWEB_TIME_SCALE", "0.1"}};
+    struct Case {
+        const char *route, *body, *answer;
+    } cases[] = {
+        {"/6012", "{\"camId\":3,\"enable\":1,\"sensitivity\":40,\"triChannels\":\"01\",\"triAlarms\":1,"
+                  "\"interval\":10,\"motionTable\":\"ff\",\"enableQX\":0}", "OK"},
+        {"/2001", "{}", "{status:\"CGI ERROR\"}"},
+        {"/6098", "{\"id\":0}", "CGI ERROR"},
+    };
+    for (const Case &c : cases) {
+        DeviceRoot root;
+        const auto start = std::chrono::steady_clock::now();
+        ProcResult r = post_json(root, c.route, c.body, env);
+        const auto took_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count();
+        EXPECT_EQ(c.answer, r.body()) << c.route;
+        EXPECT_LT(took_ms, 3000) << c.route;
+    }
 }
 
 TEST(IpcCgi, SetterAnswersThenSendsOperationLog)

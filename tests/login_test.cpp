@@ -192,6 +192,34 @@ TEST_F(LoginTest, LogoutRecordsCookieUser)
     EXPECT_STREQ("alice", logs[0].user_name);
 }
 
+TEST_F(LoginTest, RecordNameFieldHoldsOnlyTheLoggedInName)
+{
+    store_user(0, "acc_rec", MD5_ADMIN, 0);
+    store_user(1, std::string(40, 'L').c_str(), MD5_SECRET, 1);
+    // The cookie's name is copied into the record first and the log-in's name
+    // over it: nothing of the first may stay behind the second.
+    struct Case {
+        const char *cookie;
+        std::string login, digest, recorded;
+    } cases[] = {
+        {"userName=someone_else", "acc_rec", MD5_ADMIN, "acc_rec"},
+        {"lang=en; userName=x", "acc_rec", MD5_ADMIN, "acc_rec"},
+        {"", "acc_rec", MD5_ADMIN, "acc_rec"},
+        {"userName=someone_else", std::string(70, 'L'), MD5_SECRET, std::string(63, 'L')},
+    };
+    for (const Case &c : cases) {
+        daemon.clear();
+        post("/1000", login_body(c.login, c.digest), {{"HTTP_COOKIE", c.cookie}});
+        ASSERT_TRUE(daemon.wait_requests(1)) << c.cookie;
+        std::vector<OpLogRecord> logs = oplogs();
+        ASSERT_EQ(1u, logs.size()) << c.cookie;
+        std::string want = c.recorded;
+        want.resize(sizeof logs[0].user_name, '\0');
+        EXPECT_EQ(want, std::string(logs[0].user_name, sizeof logs[0].user_name)) << c.cookie;
+        for (unsigned char b : logs[0].reserved2) ASSERT_EQ(0, b) << c.cookie;
+    }
+}
+
 // ---- Mailed-link log-in ---------------------------------------------------------------------
 
 class LoginMailTest : public AccountsFixture {

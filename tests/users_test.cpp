@@ -188,6 +188,33 @@ TEST_F(UsersTest, EditChangesOnlyTheNamedSlot)
     EXPECT_TRUE(oplogs().empty());
 }
 
+TEST_F(UsersTest, EditedTextsLeaveNothingOfTheOldOnes)
+{
+    UserRecord before = store_user(3, std::string(31, 'c').c_str(), "", 2);
+    memset(before.password, 'p', sizeof before.password - 1);
+    memset(before.localliveview, '1', sizeof before.localliveview - 1);
+    ASSERT_EQ(0, write_user(QXDB_PATH, &before));
+
+    ASSERT_EQ("OK", post("/6072", "{\"id\":3,\"type\":2,\"name\":\"d\",\"password\":\"" MD5_ADMIN
+                                  "\",\"localliveview\":\"01\"}").body());
+    UserRecord u = stored(3);
+    struct Field {
+        const char *what;
+        const char *data;
+        size_t size;
+        std::string text;
+    } fields[] = {
+        {"name", u.name, sizeof u.name, "d"},
+        {"password", u.password, sizeof u.password, MD5_ADMIN},
+        {"localliveview", u.localliveview, sizeof u.localliveview, "01"},
+    };
+    for (const Field &f : fields) {
+        std::string want = f.text;
+        want.resize(f.size, '\0');
+        EXPECT_EQ(want, std::string(f.data, f.size)) << f.what;
+    }
+}
+
 TEST_F(UsersTest, EditRefusals)
 {
     store_user(1, "dave", MD5_SECRET, 2);

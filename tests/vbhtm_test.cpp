@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -243,9 +245,10 @@ TEST(VbHtm, SoftwareVersion)
     EXPECT_EQ(answers({"8.1.2"}), dev.get("softversion=1").out);
 }
 
-TEST(VbHtm, OemCleanRestoresTheDeviceBranding)
+// A device under another brand: the own logo and GUI kept as backups in
+// /mnt/nand2, the own web pages packed in /opt/app/www/web.tar.gz.
+void brand_device(const VbHtmDevice &dev)
 {
-    VbHtmDevice dev;
     for (const char *dir : {"/mnt/nand2", "/opt/app/bin", "/opt/app/www/pack"}) dev.make_dirs(dir);
     dev.root.write("/mnt/nand2/logo.jpg_bk", "own logo");
     dev.root.write("/mnt/nand2/gui.rcc_bk", "own gui");
@@ -255,11 +258,14 @@ TEST(VbHtm, OemCleanRestoresTheDeviceBranding)
     ASSERT_EQ(0, system(("tar -czf '" + dev.root.host("/opt/app/www/web.tar.gz") + "' -C '" +
                          dev.root.host("/opt/app/www/pack") + "' index.html")
                             .c_str()));
-    {
-        ScopedDeviceRoot scope(dev.root);
-        ASSERT_EQ(0, set_param_int(QXDB_PATH, "oem_type", 3));
-    }
+    ScopedDeviceRoot scope(dev.root);
+    ASSERT_EQ(0, set_param_int(QXDB_PATH, "oem_type", 3));
+}
 
+TEST(VbHtm, OemCleanRestoresTheDeviceBranding)
+{
+    VbHtmDevice dev;
+    brand_device(dev);
     ProcResult r = dev.get("oemclean");
     EXPECT_EQ(answers({"OK"}), r.out) << r.err;
     EXPECT_EQ("own logo", dev.root.read("/opt/app/bin/logo.jpg"));
@@ -270,6 +276,34 @@ TEST(VbHtm, OemCleanRestoresTheDeviceBranding)
         EXPECT_TRUE(dev.root.exists(flag)) << flag;
     EXPECT_EQ(0, dev.param_int("oem_type", -1));
     EXPECT_EQ("sync \n", dev.calls());
+}
+
+TEST(VbHtm, OemCleanWithAFailedStepAnswersError)
+{
+    struct Case {
+        const char *what;
+        std::function<void(const VbHtmDevice &)> damage;
+        bool backups_kept; // a failed copy back keeps the only copy of the branding
+    } cases[] = {
+        {"no logo backup", [](const VbHtmDevice &d) { unlink(d.root.host("/mnt/nand2/logo.jpg_bk").c_str()); }, true},
+        {"no gui backup", [](const VbHtmDevice &d) { unlink(d.root.host("/mnt/nand2/gui.rcc_bk").c_str()); }, true},
+        {"no program directory",
+         [](const VbHtmDevice &d) { EXPECT_EQ(0, system(("rm -rf '" + d.root.host("/opt/app/bin") + "'").c_str())); },
+         true},
+        {"no archive", [](const VbHtmDevice &d) { unlink(d.root.host("/opt/app/www/web.tar.gz").c_str()); }, false},
+        {"broken archive", [](const VbHtmDevice &d) { d.root.write("/opt/app/www/web.tar.gz", "not gzip"); }, false},
+    };
+    for (const Case &c : cases) {
+        VbHtmDevice dev;
+        brand_device(dev);
+        c.damage(dev);
+        ProcResult r = dev.get("oemclean");
+        EXPECT_EQ(answers({"ERROR"}), r.out) << c.what << r.err;
+        EXPECT_EQ(c.backups_kept, dev.root.exists("/mnt/nand2/oem_logo.jpg")) << c.what;
+        // The steps after the failed one still ran.
+        EXPECT_TRUE(dev.root.exists("/mnt/nand/app/eraseall")) << c.what;
+        EXPECT_EQ(0, dev.param_int("oem_type", -1)) << c.what;
+    }
 }
 
 TEST(VbHtm, ChipInfoIsReadFromTheChipTool)

@@ -95,7 +95,9 @@ void apply_user_fields(json_object *const *tb, UserRecord *user)
 
 void set_digest(json_object *v, UserRecord *user)
 {
-    jv_copy(v, user->password, kDigestMax + 1);
+    // At most 32 digits, and nothing of the old digest behind them.
+    char digest[kDigestMax + 1];
+    if (jv_copy(v, digest, sizeof digest)) COPY_TEXT(user->password, digest);
 }
 
 // The keys an account and an OEM account share, from "id" to "type".
