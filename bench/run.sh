@@ -60,6 +60,10 @@ if true; then
 fi
 
 echo
+echo "== recording download /4013 (daemon in the runner; peak memory must not grow with the recording)"
+./nvrweb-download-bench ./nvrweb.cgi 100 400 1600
+
+echo
 echo "== requests per second through lighttpd (4 clients, 5 s each)"
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 cd - >/dev/null

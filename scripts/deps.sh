@@ -7,7 +7,7 @@ pkgs="build-essential cmake pkg-config libjson-c-dev libsqlite3-dev libssl-dev"
 for job in "$@"; do
     case "$job" in
     build) ;;
-    test) pkgs="$pkgs libgtest-dev libgmock-dev lighttpd curl python3" ;;
+    test) pkgs="$pkgs libgtest-dev libgmock-dev lighttpd curl python3 ffmpeg" ;; # ffmpeg: ffprobe reads the AVI downloads
     dev) pkgs="$pkgs lighttpd curl" ;;
     arm) pkgs="$pkgs g++-arm-linux-gnueabihf qemu-user libjson-c-dev:armhf libsqlite3-dev:armhf libssl-dev:armhf libstdc++6:armhf" ;;
     fuzz) pkgs="$pkgs clang libclang-rt-14-dev" ;;
