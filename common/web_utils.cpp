@@ -158,6 +158,23 @@ size_t copy_field(char *dst, size_t size, const char *src, size_t src_size)
     return n;
 }
 
+bool parse_decimal(const char *text, int *out)
+{
+    if (!text || !out) return false;
+    const char *s = text;
+    while (*s == ' ' || *s == '\t' || *s == '\r' || *s == '\n') s++;
+    const char *digits = (*s == '-' || *s == '+') ? s + 1 : s;
+    if (*digits < '0' || *digits > '9') return false;
+    char *end = nullptr;
+    errno = 0;
+    long long v = strtoll(s, &end, 10);
+    if (errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return false;
+    while (*end == ' ' || *end == '\t' || *end == '\r' || *end == '\n') end++;
+    if (*end) return false;
+    *out = static_cast<int>(v);
+    return true;
+}
+
 // ---- Commands ------------------------------------------------------------------------
 
 int web_system(const char *command)
@@ -277,7 +294,9 @@ int run_argv(const char *const argv[], int out_fd, const std::function<void()> &
     int status = 0;
     while (waitpid(pid, &status, 0) < 0)
         if (errno != EINTR) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (!WIFEXITED(status)) return -1;
+    if (WEXITSTATUS(status) != 0) cgi_log("web_utils", __LINE__, "", "%s exited with %d", argv[0], WEXITSTATUS(status));
+    return WEXITSTATUS(status);
 }
 } // namespace
 
@@ -346,6 +365,23 @@ int IsDirExisted(const char *path)
     struct stat st;
     if (lstat(nvr_path(path).c_str(), &st) != 0) return -1;
     return S_ISDIR(st.st_mode) ? 0 : -1;
+}
+
+bool tmp_upload_path(const char *request, std::string *path)
+{
+    if (!request || !path) return false;
+    std::string p(request);
+    const size_t amp = p.find(" & ");
+    if (amp != std::string::npos) p.resize(amp);
+    static const char kDir[] = "/tmp/";
+    const size_t dir_len = sizeof kDir - 1;
+    if (p.compare(0, dir_len, kDir) != 0) return false;
+    const std::string name = p.substr(dir_len);
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return false;
+    struct stat st;
+    if (lstat(nvr_path(p.c_str()).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    *path = p;
+    return true;
 }
 
 int RemoveFile(const char *from, const char *to)

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include <json-c/json.h>
 
@@ -45,6 +46,9 @@ size_t copy_text(char *dst, size_t size, const char *src);
 // reads at most src_size bytes of src.
 size_t copy_field(char *dst, size_t size, const char *src, size_t src_size);
 #define COPY_TEXT(dst, src) copy_text((dst), sizeof(dst), (src))
+// A whole decimal integer within the int range, surrounding blanks allowed
+// ("7", " 12\n"); false (out untouched) for anything else ("7x", "", "0x1").
+bool parse_decimal(const char *text, int *out);
 
 // ---- Commands and files ------------------------------------------------------
 // Runs a shell command; 0 when it ran and exited 0, else -1.
@@ -73,6 +77,10 @@ int file_lock(const char *path);
 int file_unlock(int fd);
 int IsFileExisted(const char *path);
 int IsDirExisted(const char *path);
+// The stored upload an upload's request text names ("<path>" or
+// "<path> & <param>"): true and its device path when that is /tmp/<name>, a
+// regular file (not a link) directly in /tmp.
+bool tmp_upload_path(const char *request, std::string *path);
 int RemoveFile(const char *from, const char *to); // /bin/mv from to
 int DeleteFile(const char *path);                  // /bin/rm path
 char *qx_get_file_data(const char *path, int *length);

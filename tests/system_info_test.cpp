@@ -136,7 +136,7 @@ TEST_F(SystemInfoTest, HostNameAndDeviceId)
         ASSERT_EQ(2u, sent.size()) << c.body;
         EXPECT_EQ(IPC_DEVICE_ID_CHANGED, sent[0].code);
         EXPECT_EQ(param("deviceid"), std::to_string(sent[0].int_at(0)));
-        EXPECT_EQ(IPC_GROUP_CHANGED, sent[1].code);
+        EXPECT_EQ(IPC_SETTINGS_CHANGED, sent[1].code);
         EXPECT_EQ(std::string("hostname") + std::string(24, '\0'), sent[1].payload);
     }
     // The host name lands in the general settings, cut to 127 characters.
@@ -182,7 +182,7 @@ TEST_F(SystemInfoTest, GeneralSettingsValidation)
 
 TEST_F(SystemInfoTest, GeneralSettingsStoreAndNotifyInOrder)
 {
-    enum { R = IPC_RESTART, LOG = IPC_OPLOG };
+    enum { R = IPC_DEVICE_RESTART, LOG = IPC_OPLOG };
     const struct {
         const char *what;
         int cur_control;
@@ -309,8 +309,8 @@ TEST_F(SystemInfoTest, RestartStateRestartAndFactoryReset)
         std::vector<int> codes;
         std::vector<int> subtypes;
     } cases[] = {
-        {"/1004", "", "OK", {IPC_OPLOG, IPC_RESTART}, {200}},
-        {"/1006", "{\"keepIp\":1,\"keepUser\":0}", "OK", {IPC_RESTORE_KEEP, IPC_RESTORE, IPC_OPLOG, IPC_RESTART}, {215}},
+        {"/1004", "", "OK", {IPC_OPLOG, IPC_DEVICE_RESTART}, {200}},
+        {"/1006", "{\"keepIp\":1,\"keepUser\":0}", "OK", {IPC_RESTORE_KEEP, IPC_RESTORE, IPC_OPLOG, IPC_DEVICE_RESTART}, {215}},
         {"/1006", "{\"keepIp\":1}", "", {}, {}},
         {"/1006", "{\"keepIp\":2,\"keepUser\":0}", "", {}, {}},
         {"/1006", "", "", {}, {}},

@@ -5,13 +5,11 @@
 
 #include <openssl/evp.h>
 #include <openssl/rand.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "common/records/system_info.h"
@@ -19,6 +17,7 @@
 #include "platform/qx_base64.h"
 #include "platform/qx_crypto.h"
 #include "tests/support/abuse.h"
+#include "tests/support/sim_process.h"
 #include "tests/support/system_fixture.h"
 
 namespace {
@@ -335,19 +334,8 @@ TEST_F(UpgradeTest, SimulatorRunsTheUpgradeToTheEnd)
 {
     daemon.stop();
     unlink(root.host("/var/run/qxsocket").c_str());
-    const std::string log = root.path() + "/sim.err";
-    std::vector<std::string> args = program_wrapper();
-    args.push_back(program_path("nvrweb-sim"));
-    std::string script = "exec ";
-    for (const std::string &a : args) script += "'" + a + "' ";
-    script += "2>'" + log + "'";
-    pid_t pid = -1;
-    const std::string root_var = "NVRWEB_ROOT=" + root.path();
-    const std::string scale_var = "NVRWEB_TIME_SCALE=0.1";
-    char *const argv[] = {const_cast<char *>("/bin/sh"), const_cast<char *>("-c"), &script[0], nullptr};
-    char *const envp[] = {&const_cast<std::string &>(root_var)[0], &const_cast<std::string &>(scale_var)[0], nullptr};
-    ASSERT_EQ(0, posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, envp));
-    for (int i = 0; i < 500 && !root.exists("/var/run/qxsocket"); i++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::unique_ptr<SimProcess> sim(new SimProcess(root, {"NVRWEB_TIME_SCALE=0.1"}, root.host("/sim.err")));
+    ASSERT_TRUE(sim->running());
 
     root.write(FIRMWARE_STAGING_DEVICE, "FIRMWARE");
     EXPECT_EQ("Error", get("/1011").body());
@@ -359,9 +347,7 @@ TEST_F(UpgradeTest, SimulatorRunsTheUpgradeToTheEnd)
     EXPECT_EQ("OK", get("/6082").body());
     EXPECT_EQ("{\"chnid\":2,\"status\":0}", post("/6083", "{\"chnid\":2,\"reset\":0}").body());
 
-    kill(pid, SIGTERM);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    sim.reset(); // stopped: its error stream is complete
     const std::string err = root.read("/sim.err");
     EXPECT_NE(std::string::npos, err.find("firmware upgrade: 8 bytes staged")) << err;
     EXPECT_NE(std::string::npos, err.find("firmware upgrade 100%")) << err;

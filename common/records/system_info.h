@@ -6,20 +6,18 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
+#include "common/records/settings_notice.h" // 1702 (settings group changed), 1703 (restart)
 #include "common/settings.h"
 
 // Request codes (the daemon answers with code + 5000).
 enum {
     IPC_DEVICE_FACTS = 3400,        // no payload; reply 8400: DeviceFactsRecord[]
     IPC_DEVICE_ID_CHANGED = 1705,   // int32 device id
-    IPC_GROUP_CHANGED = 1702,       // GroupChangedNotice
     IPC_SUB_OUTPUT_ENABLE = 1023,   // int32 requested subEnable
     IPC_OUTPUT_RESOLUTION = 1001,   // OutputResolution, once per output
     IPC_OUTPUTS_APPLY = 1015,       // no payload, after the 1001 pair
     IPC_AUDIO_OUTPUT = 1002,        // AudioOutputNotice
-    IPC_RESTART = 1703,             // no payload
     IPC_RESTORE_KEEP = 3311,        // RestoreRequest
     IPC_RESTORE = 3410,             // no payload
     IPC_RETENTION_CHANGED = 2102,   // no payload
@@ -130,18 +128,6 @@ static_assert(offsetof(AutoRebootRecord, seconds) == 16, "");
 NVR_DB_SINGLE(autoreboot_conf, AutoRebootRecord, "autoreboot_conf")
 
 // ---- Payloads ----------------------------------------------------------------------
-// 1702: the name of the settings group that changed, zero-padded.
-struct GroupChangedNotice {
-    char group[32];
-};
-static_assert(sizeof(GroupChangedNotice) == 32, "");
-inline GroupChangedNotice group_changed(const char *group)
-{
-    GroupChangedNotice n{};
-    if (group) strncpy(n.group, group, sizeof n.group - 1);
-    return n;
-}
-
 struct OutputResolution {
     int32_t output;     // 0 main, 1 second
     int32_t resolution;

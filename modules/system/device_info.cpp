@@ -8,6 +8,7 @@
 
 #include "common/ipc.h"
 #include "common/records/camera.h"
+#include "common/records/network.h"
 #include "common/records/system_info.h"
 #include "common/settings.h"
 #include "common/web_utils.h"
@@ -17,25 +18,25 @@
 namespace {
 
 // ---- Host name in the network record --------------------------------------------------
-// The network record (900 bytes) belongs to the network settings; this
-// module reads and rewrites only its host name, 128 bytes at offset 4, and
-// carries every other byte through unchanged.
-enum { kNetworkSize = 900, kHostNameOffset = 4, kHostNameSize = 128 };
-const NvrDbTable kNetworkTable = {"network", kNetworkSize, nullptr, 0, 1, nullptr, 0};
+// This module changes only the host name of the network record; the rest
+// of it is carried through as stored.
+enum { kHostNameSize = sizeof(NetworkRecord::host_name) };
 
 int write_host_name(const char *name)
 {
-    return nvr_db_update(QXDB_PATH, kNetworkTable, 0, [&](void *rec) {
-        copy_text(static_cast<char *>(rec) + kHostNameOffset, kHostNameSize, name);
-        return 0;
+    return settings_atomic(QXDB_PATH, [&]() -> int {
+        NetworkRecord rec;
+        if (read_network(QXDB_PATH, &rec) != 0) return -1;
+        COPY_TEXT(rec.host_name, name);
+        return write_network(QXDB_PATH, &rec);
     });
 }
 
 void read_host_name(char (&out)[kHostNameSize])
 {
-    char rec[kNetworkSize];
-    if (nvr_db_read(QXDB_PATH, kNetworkTable, rec, 0) != 0) memset(rec, 0, sizeof rec);
-    copy_field(out, sizeof out, rec + kHostNameOffset, kHostNameSize);
+    NetworkRecord rec;
+    if (read_network(QXDB_PATH, &rec) != 0) memset(&rec, 0, sizeof rec);
+    copy_field(out, sizeof out, rec.host_name, sizeof rec.host_name);
 }
 
 // Text parameters of these pages are read into 8 bytes (7 characters).
@@ -51,8 +52,8 @@ void notify_int(int code, int32_t value) { system_notify_ipc(code, sizeof value,
 void notify_identity(int32_t device_id)
 {
     notify_int(IPC_DEVICE_ID_CHANGED, device_id);
-    const GroupChangedNotice group = group_changed("hostname");
-    system_notify_ipc(IPC_GROUP_CHANGED, sizeof group, &group);
+    const SettingsGroupNotice group = settings_group_notice("hostname");
+    system_notify_ipc(IPC_SETTINGS_CHANGED, sizeof group, &group);
 }
 
 // ---- Device facts -------------------------------------------------------------------------
@@ -315,7 +316,7 @@ int on_set_general_info(char *request)
     system_notify_ipc(IPC_AUDIO_OUTPUT, sizeof audio, &audio);
     cgi_send_oplog(OPLOG_SETTING, OPLOG_PARAM_GENERAL);
     cgi_writeback_webserver(REPLY_TEXT, old.cur_control != 0 ? "SUB" : "OK");
-    if (homologous_changed) system_notify_ipc(IPC_RESTART, 0, nullptr);
+    if (homologous_changed) system_notify_ipc(IPC_DEVICE_RESTART, 0, nullptr);
     return 0;
 }
 

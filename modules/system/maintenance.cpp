@@ -42,6 +42,23 @@ std::string exported_path(size_t size)
     return text;
 }
 
+// The name of a file directly in /tmp: `path` is "/tmp/<name>" (or the same
+// under the device root) with a name of one component, not "." or "..",
+// without control characters.
+bool tmp_file_name(const std::string &path, std::string *name)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return false;
+    const std::string dir = path.substr(0, slash);
+    if (dir != "/tmp" && dir != nvr_path("/tmp")) return false;
+    const std::string base = path.substr(slash + 1);
+    if (base.empty() || base == "." || base == "..") return false;
+    for (unsigned char c : base)
+        if (c < 0x20 || c == 0x7f) return false;
+    *name = base;
+    return true;
+}
+
 const JsonPolicy kRestorePolicy[] = {{"keepIp", JK_INT}, {"keepUser", JK_INT}};
 const JsonPolicy kRetentionPolicy[] = {{"logRetention", JK_INT}, {"photoRetention", JK_INT}};
 const JsonPolicy kRebootPolicy[] = {
@@ -76,34 +93,12 @@ void split_upload_text(const char *request, char *first, size_t first_size, char
     copy_text(rest, rest_size, sep ? sep + 3 : "");
 }
 
-bool tmp_file_name(const std::string &path, std::string *name)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return false;
-    const std::string dir = path.substr(0, slash);
-    if (dir != "/tmp" && dir != nvr_path("/tmp")) return false;
-    const std::string base = path.substr(slash + 1);
-    if (base.empty() || base == "." || base == "..") return false;
-    for (unsigned char c : base)
-        if (c < 0x20 || c == 0x7f) return false;
-    *name = base;
-    return true;
-}
-
-std::string tmp_regular_file(const std::string &name)
-{
-    const std::string host = nvr_path(("/tmp/" + name).c_str());
-    struct stat st;
-    if (lstat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return "";
-    return host;
-}
-
 // ---- /1004, /1005, /1006 ----------------------------------------------------------------------
 
 int on_restart_device(char *)
 {
     cgi_send_oplog(OPLOG_RESTART, OPLOG_PARAM_SYSTEM);
-    system_notify_ipc(IPC_RESTART, 0, nullptr);
+    system_notify_ipc(IPC_DEVICE_RESTART, 0, nullptr);
     cgi_writeback_webserver(REPLY_TEXT, "OK");
     return 0;
 }
@@ -136,7 +131,7 @@ int on_restore_device(char *request)
     system_notify_ipc(IPC_RESTORE_KEEP, sizeof keep, &keep);
     system_notify_ipc(IPC_RESTORE, 0, nullptr);
     cgi_send_oplog(OPLOG_RESTORE, OPLOG_PARAM_SYSTEM);
-    system_notify_ipc(IPC_RESTART, 0, nullptr);
+    system_notify_ipc(IPC_DEVICE_RESTART, 0, nullptr);
     return 0;
 }
 
@@ -194,15 +189,13 @@ int on_import_config(char *request)
 {
     // The stored upload, without the " & " text the intake may append; only
     // a regular file directly in /tmp is taken.
-    char path[1088], rest[8];
-    split_upload_text(request, path, sizeof path, rest, sizeof rest);
-    std::string name, host;
-    if (!tmp_file_name(path, &name) || path[0] != '/' || strncmp(path, "/tmp/", 5) != 0 ||
-        (host = tmp_regular_file(name)).empty()) {
+    std::string upload;
+    if (!tmp_upload_path(request, &upload)) {
         cgi_log("OnSystem", __LINE__, "", "configuration import: no upload in /tmp");
         cgi_error_to_webserver(REPLY_TEXT);
         return 0;
     }
+    const std::string host = nvr_path(upload.c_str());
     const char *const argv[] = {kProfileTool, "-i", host.c_str(), nullptr};
     const bool loaded = web_run(argv) == 0;
     if (!loaded || unlink(host.c_str()) != 0) {

@@ -2,7 +2,6 @@
 // maintenance option commands.
 #pragma once
 #include <cstddef>
-#include <string>
 
 // ---- vb_htm.cpp ---------------------------------------------------------------------
 // "/vb.htm": the query string "keyword=value&..." or a bare no-value keyword;
@@ -58,10 +57,3 @@ void on_camera_upgrade_cb(size_t count, const void *payload);   // 8350
 // hands it over: the text before the first " & " into first, the text behind
 // it into rest (empty when there is none), each cut to its buffer.
 void split_upload_text(const char *request, char *first, size_t first_size, char *rest, size_t rest_size);
-// The name of a file directly in /tmp: `path` is "/tmp/<name>" (or the same
-// under the device root) with a name of one component, not "." or "..",
-// without control characters. Writes the name into *name; false otherwise.
-bool tmp_file_name(const std::string &path, std::string *name);
-// Host path of the regular file /tmp/<name> (not a link), or "" when there
-// is no such file.
-std::string tmp_regular_file(const std::string &name);

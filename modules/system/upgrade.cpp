@@ -55,7 +55,7 @@ json_object *check_entry(const FirmwareCheckRecord &r)
 void restart_after_upgrade()
 {
     cgi_send_oplog(OPLOG_RESTART, OPLOG_PARAM_SYSTEM);
-    system_notify_ipc(IPC_RESTART, 0, nullptr);
+    system_notify_ipc(IPC_DEVICE_RESTART, 0, nullptr);
 }
 
 // Runs the staged device firmware (1713) and returns the completion flag:
