@@ -22,14 +22,13 @@ namespace {
 // of it is carried through as stored.
 enum { kHostNameSize = sizeof(NetworkRecord::host_name) };
 
+// Called inside the caller's settings_atomic body.
 int write_host_name(const char *name)
 {
-    return settings_atomic(QXDB_PATH, [&]() -> int {
-        NetworkRecord rec;
-        if (read_network(QXDB_PATH, &rec) != 0) return -1;
-        COPY_TEXT(rec.host_name, name);
-        return write_network(QXDB_PATH, &rec);
-    });
+    NetworkRecord rec;
+    if (read_network(QXDB_PATH, &rec) != 0) return -1;
+    COPY_TEXT(rec.host_name, name);
+    return write_network(QXDB_PATH, &rec);
 }
 
 void read_host_name(char (&out)[kHostNameSize])
