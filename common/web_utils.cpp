@@ -155,6 +155,23 @@ size_t copy_field(char *dst, size_t size, const char *src, size_t src_size)
     return n;
 }
 
+bool parse_decimal(const char *text, int *out)
+{
+    if (!text || !out) return false;
+    const char *s = text;
+    while (*s == ' ' || *s == '\t' || *s == '\r' || *s == '\n') s++;
+    const char *digits = (*s == '-' || *s == '+') ? s + 1 : s;
+    if (*digits < '0' || *digits > '9') return false;
+    char *end = nullptr;
+    errno = 0;
+    long long v = strtoll(s, &end, 10);
+    if (errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return false;
+    while (*end == ' ' || *end == '\t' || *end == '\r' || *end == '\n') end++;
+    if (*end) return false;
+    *out = static_cast<int>(v);
+    return true;
+}
+
 // ---- Commands ------------------------------------------------------------------------
 
 int web_system(const char *command)

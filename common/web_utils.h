@@ -45,6 +45,9 @@ size_t copy_text(char *dst, size_t size, const char *src);
 // reads at most src_size bytes of src.
 size_t copy_field(char *dst, size_t size, const char *src, size_t src_size);
 #define COPY_TEXT(dst, src) copy_text((dst), sizeof(dst), (src))
+// A whole decimal integer within the int range, surrounding blanks allowed
+// ("7", " 12\n"); false (out untouched) for anything else ("7x", "", "0x1").
+bool parse_decimal(const char *text, int *out);
 
 // ---- Commands and files ------------------------------------------------------
 // Runs a shell command; 0 when it ran and exited 0, else -1.

@@ -142,10 +142,19 @@ bool read_counters(const char *dev_file, const char *name, uint64_t *rx, uint64_
     return found;
 }
 
+// Bytes per second over elapsed_us (> 0) microseconds, held at the maximum
+// instead of wrapping; 64-bit arithmetic only (the device has no 128-bit type).
 uint64_t rate(uint64_t now, uint64_t before, uint64_t elapsed_us)
 {
-    unsigned __int128 r = static_cast<unsigned __int128>(now - before) * 1000000u / elapsed_us;
-    return r > UINT64_MAX ? UINT64_MAX : static_cast<uint64_t>(r);
+    const uint64_t kUs = 1000000u;
+    uint64_t delta = now - before;
+    uint64_t whole = delta / elapsed_us, rem = delta % elapsed_us;
+    if (whole > UINT64_MAX / kUs) return UINT64_MAX;
+    whole *= kUs;
+    uint64_t frac = rem <= UINT64_MAX / kUs
+                        ? rem * kUs / elapsed_us
+                        : static_cast<uint64_t>(static_cast<long double>(rem) * kUs / elapsed_us);
+    return whole > UINT64_MAX - frac ? UINT64_MAX : whole + frac;
 }
 
 // ---- ARP probe --------------------------------------------------------------------------------

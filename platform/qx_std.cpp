@@ -1,6 +1,7 @@
 #include "platform/qx_std.h"
 
 #include <atomic>
+#include <cctype>
 #include <cstdlib>
 #include <sys/prctl.h>
 
@@ -25,6 +26,54 @@ void __qx_free(void *ptr, const char *, int)
 long qx_alloc_outstanding() { return g_outstanding.load(); }
 
 int qx_system(const char *command) { return command ? system(command) : -1; }
+
+namespace {
+int hex_value(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+} // namespace
+
+int get_url_encode(const char *src, char *out, size_t size)
+{
+    if (!out || size == 0) return -1;
+    static const char kHex[] = "0123456789ABCDEF";
+    size_t n = 0;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(src ? src : ""); *p; p++) {
+        bool plain = isalnum(*p) || *p == '-' || *p == '_' || *p == '.' || *p == '~';
+        size_t need = plain ? 1 : 3;
+        if (n + need > size - 1) break;
+        if (plain) {
+            out[n++] = static_cast<char>(*p);
+        } else {
+            out[n++] = '%';
+            out[n++] = kHex[*p >> 4];
+            out[n++] = kHex[*p & 15];
+        }
+    }
+    out[n] = '\0';
+    return static_cast<int>(n);
+}
+
+int get_url_decode(char *text)
+{
+    if (!text) return -1;
+    char *w = text;
+    for (const char *r = text; *r; r++) {
+        int hi, lo;
+        if (*r == '%' && (hi = hex_value(r[1])) >= 0 && (lo = hex_value(r[2])) >= 0) {
+            *w++ = static_cast<char>(hi << 4 | lo);
+            r += 2;
+        } else {
+            *w++ = *r == '+' ? ' ' : *r;
+        }
+    }
+    *w = '\0';
+    return static_cast<int>(w - text);
+}
 
 int qx_set_bit(uint64_t *mask, int bit, int value)
 {

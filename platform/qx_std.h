@@ -15,6 +15,14 @@ long qx_alloc_outstanding();
 // Runs a command through /bin/sh; the exit status as system() gives it.
 int qx_system(const char *command);
 
+// URL coding. get_url_encode writes src with every byte other than
+// A-Z a-z 0-9 - _ . ~ as %XX into out (size bytes), cut before a sequence
+// that would not fit, always zero-terminated; returns the length written.
+// get_url_decode turns %XX into its byte and '+' into a blank in place (a
+// '%' without two hex digits stays as it is); returns the new length.
+int get_url_encode(const char *src, char *out, size_t size);
+int get_url_decode(char *text);
+
 // Sets (value 1) or clears (value 0) bit `bit` of a 64-bit mask; bits outside
 // 0..63 leave the mask alone and return -1.
 int qx_set_bit(uint64_t *mask, int bit, int value);

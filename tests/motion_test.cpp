@@ -3,13 +3,8 @@
 // this process.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstring>
 #include <memory>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -24,6 +19,7 @@
 #include "modules/video/video_ipc.h"
 #include "tests/support/fake_daemon.h"
 #include "tests/support/harness.h"
+#include "tests/support/sim_process.h"
 
 namespace {
 
@@ -656,22 +652,12 @@ TEST_F(MotionTest, MotionMapRefusesBadIdSilently)
 TEST(MotionSim, SimulatorAnswersMotionMap)
 {
     DeviceRoot root;
-    std::vector<std::string> args = program_wrapper();
-    args.push_back(program_path("nvrweb-sim"));
-    std::vector<char *> argv;
-    for (std::string &a : args) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    std::string env_root = "NVRWEB_ROOT=" + root.path();
-    char *envp[] = {&env_root[0], nullptr};
-    pid_t pid = -1;
-    ASSERT_EQ(0, posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp));
-    for (int i = 0; i < 500 && !root.exists("/var/run/qxsocket"); i++)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-
-    ProcResult r = post_json(root, "/6098", "{\"id\":3}");
-    kill(pid, SIGTERM);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    ProcResult r;
+    {
+        SimProcess sim(root);
+        ASSERT_TRUE(sim.running());
+        r = post_json(root, "/6098", "{\"id\":3}");
+    }
 
     json_object *o = json_tokener_parse(r.body().c_str());
     ASSERT_NE(nullptr, o) << r.out;

@@ -1,3 +1,21 @@
-// Route list of the record module. Handlers are added here as they are built;
-// the list is registered with NVRWEB_MODULE_ROUTES(MODULE_RECORD, kRoutes).
+// Route list of the record module, registered with
+// NVRWEB_MODULE_ROUTES(MODULE_RECORD, kRoutes).
 #include "frontend/route_table.h"
+#include "modules/record/record.h"
+
+namespace {
+const WebRes kRoutes[] = {
+    {"/6030", on_get_holiday_info},
+    {"/6031", on_set_holiday_info},
+    {"/6040", on_get_record_info},
+    {"/6041", on_set_record_info},
+    {"/6042", on_get_record_mode_info},
+    {"/6043", on_set_record_mode_info},
+    {"/6044", on_get_record_param_info},
+    {"/6045", on_set_record_param_info},
+    {"/6046", on_get_anr_support_info},
+    {"/6047", on_get_record_stream_info},
+};
+} // namespace
+
+NVRWEB_MODULE_ROUTES(MODULE_RECORD, kRoutes)
