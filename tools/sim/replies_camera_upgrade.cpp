@@ -30,7 +30,7 @@ UpgradeRun &run()
     return r;
 }
 
-enum { PERCENT_PER_SECOND = 20, CHANNEL_LAG_PERCENT = 10 };
+enum { PERCENT_PER_SECOND = 50, CHANNEL_LAG_PERCENT = 10 };
 
 UpgradeStatus progress()
 {
