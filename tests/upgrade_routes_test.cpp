@@ -25,9 +25,9 @@ namespace {
 const char kJsonError[] = "{status:\"CGI ERROR\"}";
 enum { LOG = IPC_OPLOG };
 
-class UpgradeTest : public SystemFixture {};
+class FirmwareUpgradeTest : public SystemFixture {};
 
-TEST_F(UpgradeTest, DeviceUpgradeRunsAndRestartsOnSuccessOnly)
+TEST_F(FirmwareUpgradeTest, DeviceUpgradeRunsAndRestartsOnSuccessOnly)
 {
     const struct {
         const char *route, *query;
@@ -50,7 +50,7 @@ TEST_F(UpgradeTest, DeviceUpgradeRunsAndRestartsOnSuccessOnly)
     };
     for (const auto &c : cases) {
         daemon.clear();
-        c.daemon_answer(daemon.on(IPC_UPGRADE_RUN));
+        c.daemon_answer(daemon.on(IPC_FIRMWARE_RUN));
         ProcResult r = !strcmp(c.route, "/1010") ? upload("/1010", "fw.bin", "FIRMWARE", c.query)
                                                  : post(c.route, "", {{"NVRWEB_TIME_SCALE", "0.0005"}});
         EXPECT_EQ(c.answer, r.body()) << c.route << " " << c.query;
@@ -58,7 +58,7 @@ TEST_F(UpgradeTest, DeviceUpgradeRunsAndRestartsOnSuccessOnly)
         std::vector<int> got;
         for (const FakeRequest &q : sent) {
             got.push_back(q.code);
-            if (q.code == IPC_UPGRADE_RUN) {
+            if (q.code == IPC_FIRMWARE_RUN) {
                 EXPECT_EQ(le32(c.reset), q.payload) << c.query;
             }
         }
@@ -69,7 +69,7 @@ TEST_F(UpgradeTest, DeviceUpgradeRunsAndRestartsOnSuccessOnly)
     }
 }
 
-TEST_F(UpgradeTest, StagingFilesAndOnlineRequests)
+TEST_F(FirmwareUpgradeTest, StagingFilesAndOnlineRequests)
 {
     FirmwareCheckRecord check{};
     check.state = 1;
@@ -77,9 +77,9 @@ TEST_F(UpgradeTest, StagingFilesAndOnlineRequests)
     strcpy(check.softversion, "7x.7.1.0");
     memset(check.url, 'u', sizeof check.url); // no terminating zero
     strcpy(check.description, "fixes");
-    daemon.on(IPC_UPGRADE_CHECK).reply_record(check);
-    daemon.on(IPC_UPGRADE_DOWNLOAD).reply_int(5);
-    daemon.on(IPC_UPGRADE_DISCARD).reply_int(7);
+    daemon.on(IPC_FIRMWARE_CHECK).reply_record(check);
+    daemon.on(IPC_FIRMWARE_DOWNLOAD).reply_int(5);
+    daemon.on(IPC_FIRMWARE_DISCARD).reply_int(7);
     const std::string check_answer = "{\"state\":1,\"fileSize\":1234,\"softversion\":\"7x.7.1.0\",\"url\":\"" +
                                      std::string(128, 'u') + "\",\"description\":\"fixes\"}";
     const struct {
@@ -122,13 +122,13 @@ TEST_F(UpgradeTest, StagingFilesAndOnlineRequests)
     EXPECT_STREQ(FIRMWARE_STAGING_CAMERA, req.path);
 
     // No answer in time: the text error reply.
-    daemon.on(IPC_UPGRADE_CHECK).silent();
+    daemon.on(IPC_FIRMWARE_CHECK).silent();
     EXPECT_EQ("CGI ERROR", post("/6087", "").body());
-    daemon.on(IPC_UPGRADE_CHECK).empty();
+    daemon.on(IPC_FIRMWARE_CHECK).empty();
     EXPECT_EQ(kJsonError, post("/6087", "").body());
 }
 
-TEST_F(UpgradeTest, CameraCheckAndUpgrade)
+TEST_F(FirmwareUpgradeTest, CameraCheckAndUpgrade)
 {
     std::string records;
     for (int ch = 0; ch < UPGRADE_CAMERA_CHANNELS; ch++) {
@@ -235,7 +235,7 @@ std::string make_zip(const DeviceRoot &root, const std::vector<std::pair<std::st
     return root.read("/p.zip");
 }
 
-TEST_F(UpgradeTest, OemPackageIsDecryptedAndUnpacked)
+TEST_F(FirmwareUpgradeTest, OemPackageIsDecryptedAndUnpacked)
 {
     const std::string key = "0123456789abcdef0123456789abcdef";
     const std::string zip = make_zip(root, {{"logo.jpg", "LOGO"}, {"web/index.html", "PAGE"}, {"../escape", "X"}});
@@ -283,14 +283,14 @@ TEST_F(UpgradeTest, OemPackageIsDecryptedAndUnpacked)
     EXPECT_EQ(0, access(marker.c_str(), F_OK) == 0);
 }
 
-TEST_F(UpgradeTest, KeptUploadLivesForTheRequestOnly)
+TEST_F(FirmwareUpgradeTest, KeptUploadLivesForTheRequestOnly)
 {
     ProcResult r = upload("/1019", "fw.bin", "FIRMWARE");
     EXPECT_EQ("", r.answer());
     EXPECT_TRUE(root.list("/tmp").empty());
 }
 
-TEST(UpgradePlatform, Base64Decoding)
+TEST(FirmwareDecoding, Base64Decoding)
 {
     const struct {
         const char *text;
@@ -309,7 +309,7 @@ TEST(UpgradePlatform, Base64Decoding)
     }
 }
 
-TEST(UpgradePlatform, AesDecryption)
+TEST(FirmwareDecoding, AesDecryption)
 {
     for (const std::string &key : {std::string(16, 'a'), std::string(24, 'b'), std::string(32, 'c')}) {
         const std::string plain(1000, 'p');
@@ -330,7 +330,7 @@ TEST(UpgradePlatform, AesDecryption)
 
 // ---- With the simulator ---------------------------------------------------------------------
 
-TEST_F(UpgradeTest, SimulatorRunsTheUpgradeToTheEnd)
+TEST_F(FirmwareUpgradeTest, SimulatorRunsTheUpgradeToTheEnd)
 {
     daemon.stop();
     unlink(root.host("/var/run/qxsocket").c_str());

@@ -7,20 +7,20 @@
 
 // Request codes (the daemon answers with code + 5000).
 enum {
-    IPC_UPGRADE_PREPARE = 1721,     // no payload
-    IPC_UPGRADE_RUN = 1713,         // UpgradeRunRequest; reply 6713: int32 status
-    IPC_UPGRADE_CHECK = 1715,       // no payload; reply 6715: FirmwareCheckRecord
-    IPC_UPGRADE_DOWNLOAD = 1716,    // OnlineDownloadRequest; reply 6716: int32 result
-    IPC_UPGRADE_DISCARD = 1717,     // no payload; reply 6717: int32 result
+    IPC_FIRMWARE_PREPARE = 1721,     // no payload
+    IPC_FIRMWARE_RUN = 1713,         // UpgradeRunRequest; reply 6713: int32 status
+    IPC_FIRMWARE_CHECK = 1715,       // no payload; reply 6715: FirmwareCheckRecord
+    IPC_FIRMWARE_DOWNLOAD = 1716,    // OnlineDownloadRequest; reply 6716: int32 result
+    IPC_FIRMWARE_DISCARD = 1717,     // no payload; reply 6717: int32 result
     IPC_CAMERA_UPGRADE = 3350,      // CameraUpgradeRequest; reply 8350: CameraUpgradeStatus[]
     IPC_CAMERA_UPGRADE_STOP = 3351, // no payload
     IPC_CAMERA_UPGRADE_CHECK = 3365, // CameraCheckRequest; reply 8365: FirmwareCheckRecord[64]
 };
 enum {
-    REPLY_UPGRADE_RUN = IPC_UPGRADE_RUN + 5000,
-    REPLY_UPGRADE_CHECK = IPC_UPGRADE_CHECK + 5000,
-    REPLY_UPGRADE_DOWNLOAD = IPC_UPGRADE_DOWNLOAD + 5000,
-    REPLY_UPGRADE_DISCARD = IPC_UPGRADE_DISCARD + 5000,
+    REPLY_FIRMWARE_RUN = IPC_FIRMWARE_RUN + 5000,
+    REPLY_FIRMWARE_CHECK = IPC_FIRMWARE_CHECK + 5000,
+    REPLY_FIRMWARE_DOWNLOAD = IPC_FIRMWARE_DOWNLOAD + 5000,
+    REPLY_FIRMWARE_DISCARD = IPC_FIRMWARE_DISCARD + 5000,
     REPLY_CAMERA_UPGRADE = IPC_CAMERA_UPGRADE + 5000,
     REPLY_CAMERA_UPGRADE_CHECK = IPC_CAMERA_UPGRADE_CHECK + 5000,
 };

@@ -1,6 +1,8 @@
 // The camera module's reply dispatcher: one table of the reply codes it
 // answers, each with its record size and callback.
 #include "common/ipc.h"
+#include "common/records/camera_upgrade.h"
+#include "common/records/people_counting.h"
 #include "common/web_utils.h"
 #include "modules/camera/camera.h"
 
@@ -16,6 +18,24 @@ const CameraReplyEntry kCameraReplies[] = {
     {REPLY_OF(IPC_CAMERA_NETWORK), sizeof(int32_t), on_ipc_network_cb, REPLY_JSON},
     {REPLY_OF(IPC_CAMERA_TEST2), sizeof(int32_t), on_ipc_test_cb, REPLY_TEXT},
     {REPLY_OF(IPC_CAMERA_NETWORK_RESULT), sizeof(CameraBatchResult), on_ipc_batch_result_cb, REPLY_JSON},
+    // People counting, POS and face detection.
+    {REPLY_OF(IPC_PCNT_SETTINGS_CHANGED), sizeof(int32_t), on_pcnt_res_cb, REPLY_JSON},
+    {REPLY_OF(IPC_PCNT_DB_RESET), sizeof(int32_t), on_pcnt_res_cb, REPLY_JSON},
+    {REPLY_OF(IPC_PCNT_LIVEVIEW_RESET), sizeof(int32_t), on_pcnt_res_cb, REPLY_JSON},
+    {REPLY_OF(IPC_PCNT_ACTION_CHANGED), sizeof(int32_t), on_pcnt_res_cb, REPLY_JSON},
+    {REPLY_OF(IPC_POS_CHANGED), sizeof(int32_t), on_pcnt_res_cb, REPLY_JSON},
+    {REPLY_OF(IPC_PCNT_BACKUP_CHANGED), 1, on_report_backup_cb, LIST_REPLY},
+    {REPLY_OF(IPC_FACE_CONFIG), sizeof(int32_t), on_face_config_cb, REPLY_JSON},
+    // Camera upgrade and device queries.
+    {REPLY_OF(IPC_RECORD_DAYS), sizeof(RecordDaysReply), on_record_days_cb, REPLY_JSON},
+    {REPLY_OF(IPC_GUI_COMMAND), 1, on_gui_command_cb, REPLY_TEXT},
+    {REPLY_OF(IPC_GUI_COMMAND) + 1, 1, on_gui_command_cb, REPLY_TEXT},
+    {REPLY_OF(IPC_CHIP_CODE), 1, on_chip_code_cb, REPLY_TEXT},
+    {REPLY_OF(IPC_MOTION_STATE), sizeof(uint64_t), on_motion_state_cb, REPLY_TEXT},
+    {REPLY_OF(IPC_CAMERA_TYPE), sizeof(CameraTypeReply), on_camera_type_cb, REPLY_JSON},
+    {REPLY_OF(IPC_UPGRADE_CHECK), sizeof(int32_t), on_upgrade_check_cb, REPLY_JSON},
+    {REPLY_OF(IPC_UPGRADE_STATUS), sizeof(UpgradeStatus), on_upgrade_status_cb, REPLY_TEXT},
+    {REPLY_OF(IPC_UPGRADE_START), sizeof(UpgradeStatus), on_upgrade_start_cb, REPLY_JSON},
 };
 const size_t kCameraRepliesSize = sizeof(kCameraReplies) / sizeof(kCameraReplies[0]);
 

@@ -5,6 +5,8 @@
 #include "frontend/route_table.h"
 #include "frontend/upload_routes.h"
 #include "modules/system/accounts.h"
+#include "modules/system/audio_files.h"
+#include "modules/system/logs.h"
 #include "modules/system/maintenance.h"
 
 namespace {
@@ -61,11 +63,26 @@ const WebRes kRoutes[] = {
     {"/oem", on_upload_oem},
     {"/1019", on_upload_temp_file},
     {"/dw.cgi", on_dw_cgi},
+    // device log: types, search, details, CSV export
+    {"/1015", on_get_log_types},
+    {"/1002", on_get_log_info},
+    {"/1021", on_get_log_details},
+    {"/1003", on_download_logfile},
+    {"/1022", on_check_download_log},
+    // custom alarm sounds
+    {"/6320", on_get_audio_file_list},
+    {"/6321", on_upload_audio_file},
+    {"/6322", on_add_audio_file},
+    {"/6323", on_delete_audio_files},
+    {"/6324", on_rename_audio_file},
+    {"/6325", on_play_audio_file},
 };
 
-// The configuration import takes the stored upload's path.
-const UploadRoute kUploads[] = {{"/1008", UPLOAD_STORED}};
+// Routes that take a stored upload: the configuration import and the
+// uploaded sound (which stays in /tmp for its handler).
+const UploadRoute kUploads[] = {{"/1008", UPLOAD_STORED}, {"/6321", UPLOAD_STORED}};
 } // namespace
 
-NVRWEB_MODULE_ROUTES(MODULE_SYSTEM, kRoutes)
 NVRWEB_MODULE_UPLOADS(kUploads)
+
+NVRWEB_MODULE_ROUTES(MODULE_SYSTEM, kRoutes)

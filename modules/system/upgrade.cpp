@@ -63,7 +63,7 @@ void restart_after_upgrade()
 int run_upgrade(int32_t reset, int error_kind)
 {
     const UpgradeRunRequest req = {reset};
-    return system_request_ipc(IPC_UPGRADE_RUN, req, error_kind);
+    return system_request_ipc(IPC_FIRMWARE_RUN, req, error_kind);
 }
 
 // The query asks for the factory settings with the upgrade when it names
@@ -173,7 +173,7 @@ bool install_oem_package(const char *path, const char *key)
 
 int on_cgi_upgrade_system_init(char *)
 {
-    system_notify_ipc(IPC_UPGRADE_PREPARE, 0, nullptr);
+    system_notify_ipc(IPC_FIRMWARE_PREPARE, 0, nullptr);
     // The daemon's moment to prepare, scaled like the daemon client's waits.
     std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(kPrepareMs * ipc_time_scale()));
     answer_res(0);
@@ -221,7 +221,7 @@ int on_clean_upgrade_files(char *)
 
 int on_check_nvr_online_upgrade(char *)
 {
-    system_request_ipc(IPC_UPGRADE_CHECK, 0, nullptr, REPLY_TEXT);
+    system_request_ipc(IPC_FIRMWARE_CHECK, 0, nullptr, REPLY_TEXT);
     return 0;
 }
 
@@ -248,8 +248,8 @@ int on_get_online_upgrade(char *request)
     memset(&req, 0, sizeof req);
     jv_copy(tb[1], req.url, sizeof req.url);
     COPY_TEXT(req.path, type == 0 ? FIRMWARE_STAGING_DEVICE : FIRMWARE_STAGING_CAMERA);
-    system_notify_ipc(IPC_UPGRADE_PREPARE, 0, nullptr);
-    system_request_ipc(IPC_UPGRADE_DOWNLOAD, req, REPLY_TEXT);
+    system_notify_ipc(IPC_FIRMWARE_PREPARE, 0, nullptr);
+    system_request_ipc(IPC_FIRMWARE_DOWNLOAD, req, REPLY_TEXT);
     return 0;
 }
 
@@ -272,7 +272,7 @@ int on_del_online_upgrade(char *request)
             cgi_log("OnSystem", __LINE__, "", "cannot remove %s: %s", host.c_str(), strerror(errno));
         answer_res(0);
     } else if (type == 1) {
-        system_request_ipc(IPC_UPGRADE_DISCARD, 0, nullptr, REPLY_TEXT);
+        system_request_ipc(IPC_FIRMWARE_DISCARD, 0, nullptr, REPLY_TEXT);
     } else {
         cgi_error_to_webserver(REPLY_JSON);
     }
@@ -281,7 +281,7 @@ int on_del_online_upgrade(char *request)
 
 int on_nvr_online_upgrade(char *)
 {
-    system_notify_ipc(IPC_UPGRADE_PREPARE, 0, nullptr);
+    system_notify_ipc(IPC_FIRMWARE_PREPARE, 0, nullptr);
     cgi_send_oplog(OPLOG_UPGRADE, OPLOG_PARAM_SYSTEM);
     // A time-out has its error reply (never the success text).
     const int done = run_upgrade(0, REPLY_JSON);

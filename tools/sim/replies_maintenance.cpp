@@ -149,9 +149,9 @@ SimReplyList camera_upgrade(const SimRequest &req)
 } // namespace
 
 SIM_REPLY(IPC_DEVICE_FACTS, device_facts);
-SIM_REPLIES(IPC_UPGRADE_RUN, upgrade_run);
-SIM_REPLY(IPC_UPGRADE_CHECK, upgrade_check);
-SIM_REPLY(IPC_UPGRADE_DOWNLOAD, upgrade_download);
-SIM_REPLY(IPC_UPGRADE_DISCARD, upgrade_discard);
+SIM_REPLIES(IPC_FIRMWARE_RUN, upgrade_run);
+SIM_REPLY(IPC_FIRMWARE_CHECK, upgrade_check);
+SIM_REPLY(IPC_FIRMWARE_DOWNLOAD, upgrade_download);
+SIM_REPLY(IPC_FIRMWARE_DISCARD, upgrade_discard);
 SIM_REPLY(IPC_CAMERA_UPGRADE_CHECK, camera_check);
 SIM_REPLIES(IPC_CAMERA_UPGRADE, camera_upgrade);
