@@ -15,6 +15,14 @@ namespace {
 // thread.
 std::atomic<int> g_relay_channel{-1};
 
+// True when every field of the row lies within its payload.
+bool fields_fit(const CameraRelay &row)
+{
+    for (size_t i = 0; i < row.field_count; i++)
+        if (row.fields[i].offset + row.fields[i].size > static_cast<size_t>(row.length)) return false;
+    return true;
+}
+
 int answer(int kind)
 {
     if (kind != NO_REPLY) cgi_error_to_webserver(kind);
@@ -35,6 +43,10 @@ int camera_relay_run(const CameraRelay &row, char *request)
         if (in.channel < 0) return answer(row.bad_input);
     }
 
+    if (row.length <= 0 || !fields_fit(row)) {
+        cgi_log("dispatchreq", __LINE__, "", "relay %d: fields beyond its %d-byte payload", row.code, row.length);
+        return answer(row.timeout);
+    }
     const size_t length = static_cast<size_t>(row.length);
     std::unique_ptr<unsigned char[]> payload(new unsigned char[length]());
     if (row.fields) fields_from_json(doc.get(), payload.get(), row.fields, row.field_count);
