@@ -7,8 +7,8 @@ pkgs="build-essential cmake pkg-config libjson-c-dev libsqlite3-dev libssl-dev"
 for job in "$@"; do
     case "$job" in
     build) ;;
-    test) pkgs="$pkgs libgtest-dev libgmock-dev lighttpd curl python3 ffmpeg" ;; # ffmpeg: ffprobe reads the AVI downloads
-    dev) pkgs="$pkgs lighttpd curl" ;;
+    test) pkgs="$pkgs libgtest-dev libgmock-dev lighttpd curl python3 ffmpeg openssl" ;; # ffmpeg: ffprobe reads the AVI downloads; openssl: reads the certificates
+    dev) pkgs="$pkgs lighttpd lighttpd-mod-openssl curl openssl" ;; # TLS module and tool: HTTPS by hand (README)
     arm) pkgs="$pkgs g++-arm-linux-gnueabihf qemu-user libjson-c-dev:armhf libsqlite3-dev:armhf libssl-dev:armhf libstdc++6:armhf" ;;
     fuzz) pkgs="$pkgs clang libclang-rt-14-dev" ;;
     bench) pkgs="$pkgs libbenchmark-dev lighttpd curl wrk hyperfine valgrind" ;;

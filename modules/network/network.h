@@ -35,7 +35,7 @@ void network_notify_group(const char *group);
 
 // Reply callbacks: `count` (>= 1) whole records of the row's size at payload.
 void on_ip_conflict_cb(size_t count, const void *payload);             // 8005, 8006
-void on_cgi_set_default_route_cb(size_t count, const void *payload);   // 6724
+void on_cgi_set_default_route_cb(size_t count, const void *payload);   // 6724, 6729: {"res": n}
 void on_set_systime_cb(size_t count, const void *payload);             // 6701
 void on_get_ddns_status_cb(size_t count, const void *payload);         // 8309
 void on_test_email_cb(size_t count, const void *payload);              // 8409
@@ -43,6 +43,8 @@ void on_enable_p2p_cb(size_t count, const void *payload);              // 8700
 void on_disable_p2p_cb(size_t count, const void *payload);             // 8701
 void on_p2p_status_info_cb(size_t count, const void *payload);         // 8702
 void on_cgi_p2p_unbind_device_cb(size_t count, const void *payload);   // 7302
+void on_resp_create_cert(size_t count, const void *payload);           // 8316
+void on_resp_install_cert(size_t count, const void *payload);          // 8318
 
 // ---- Shared helpers ----------------------------------------------------------------------
 // The getters and setters of a record are tables of its fields
@@ -89,3 +91,23 @@ int on_get_p2p_info(char *request);          // /7060
 int on_set_p2p_info(char *request);          // /7061
 int on_test_p2p(char *request);              // /7062
 int on_cgi_p2p_unbind_device(char *request); // /7095
+
+// ---- HTTPS certificates (certs.cpp) -------------------------------------------------------------
+int on_create_https_cert(char *request);  // /7080
+int on_get_cert_info(char *request);      // /7081
+int on_download_cert_req(char *request);  // /7082
+int on_delete_cert_req(char *request);    // /7083
+int on_install_cert(char *request);       // /7084 (stored upload)
+int on_delete_cert(char *request);        // /7085
+int on_set_https_enable(char *request);   // /7086
+int on_get_https_enable(char *request);   // /7087
+int on_get_cert_req_info(char *request);  // /7089
+
+// ---- SNMP, address filter, multicast (snmp_filter.cpp) --------------------------------------------
+int on_get_snmp_info(char *request);      // /7090
+int on_set_snmp_info(char *request);      // /7091
+int on_get_access_info(char *request);    // /7092
+int on_get_access_filter(char *request);  // /6300
+int on_set_access_filter(char *request);  // /6301
+int on_cgi_get_multicast(char *request);  // /7033
+int on_cgi_set_multicast(char *request);  // /7034

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "common/ipc.h"
+#include "common/records/https_cert.h"
+#include "common/records/net_access.h"
 #include "common/records/net_services.h"
 #include "common/records/network.h"
 #include "common/records/settings_notice.h"
@@ -38,6 +40,9 @@ const NetworkReply kNetworkReplies[] = {
     {REPLY_OF(IPC_P2P_DISABLE), sizeof(int32_t), WAIT_ON, on_disable_p2p_cb},
     {REPLY_OF(IPC_P2P_STATUS), sizeof(P2pStateRecord), WAIT_ON, on_p2p_status_info_cb},
     {REPLY_OF(IPC_P2P_UNBIND), 0, WAIT_ON, on_cgi_p2p_unbind_device_cb},
+    {REPLY_OF(IPC_CERT_CREATE), 0, WAIT_ON, on_resp_create_cert},
+    {REPLY_OF(IPC_CERT_INSTALL), sizeof(int32_t), WAIT_ON, on_resp_install_cert},
+    {REPLY_OF(IPC_MULTICAST_SET), sizeof(int32_t), WAIT_ON, on_cgi_set_default_route_cb}, // the same {"res": n}
 };
 
 const NetworkReply *find_reply(int code)

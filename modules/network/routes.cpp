@@ -1,6 +1,7 @@
 // Route list of the network module, registered with
 // NVRWEB_MODULE_ROUTES(MODULE_NETWORK, kRoutes).
 #include "frontend/route_table.h"
+#include "frontend/upload_routes.h"
 #include "modules/network/network.h"
 
 namespace {
@@ -38,7 +39,28 @@ const WebRes kRoutes[] = {
     {"/7061", on_set_p2p_info},
     {"/7062", on_test_p2p},
     {"/7095", on_cgi_p2p_unbind_device},
+    // HTTPS certificates
+    {"/7080", on_create_https_cert},
+    {"/7081", on_get_cert_info},
+    {"/7089", on_get_cert_req_info},
+    {"/7082", on_download_cert_req},
+    {"/7083", on_delete_cert_req},
+    {"/7084", on_install_cert},
+    {"/7085", on_delete_cert},
+    {"/7086", on_set_https_enable},
+    {"/7087", on_get_https_enable},
+    // SNMP, address filter, multicast, channel access
+    {"/7090", on_get_snmp_info},
+    {"/7091", on_set_snmp_info},
+    {"/6300", on_get_access_filter},
+    {"/6301", on_set_access_filter},
+    {"/7033", on_cgi_get_multicast},
+    {"/7034", on_cgi_set_multicast},
+    {"/7092", on_get_access_info},
 };
+// The signed certificate comes as an upload kept under its name in /tmp.
+const UploadRoute kUploads[] = {{"/7084", UPLOAD_STORED}};
 } // namespace
 
 NVRWEB_MODULE_ROUTES(MODULE_NETWORK, kRoutes)
+NVRWEB_MODULE_UPLOADS(kUploads)
