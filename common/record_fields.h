@@ -1,40 +1,35 @@
-// Field tables: the JSON keys of a record's integer and text fields with
-// their places in the record, so that a getter or setter of a record is a
-// table of fields instead of one line per key.
-//
-//   const RecField kFields[] = {RF_INT("enable", WatermarkReply, enable),
-//                               RF_TEXT("watermark", WatermarkReply, text)};
-//   fields_to_json(obj, &reply, kFields);    // {"enable": ..., "watermark": "..."}
-//   fields_from_json(obj, &request, kFields);
+// A record's integer and text fields with their JSON keys, so that the
+// getters and setters of a record are one table: encode every field, or take
+// the fields a request carries and leave the others as stored.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 #include <json-c/json.h>
 
-#include "common/web_utils.h"
-
-// One integer or text field of a record and its JSON key.
-struct RecField {
+struct RecordField {
     const char *key;
-    JsonKind kind; // JK_INT (int32) or JK_STRING (zero-ended text field)
-    size_t offset, size;
+    bool text;     // zero-ended text field, else int32
+    size_t offset; // of the field in the record
+    size_t size;   // bytes of the field
 };
-#define RF_INT(key, Type, member) RecField{key, JK_INT, offsetof(Type, member), sizeof(int32_t)}
-#define RF_TEXT(key, Type, member) \
-    RecField{key, JK_STRING, offsetof(Type, member), sizeof(static_cast<Type *>(nullptr)->member)}
+#define RECORD_INT(key, Type, member) RecordField{key, false, offsetof(Type, member), sizeof(int32_t)}
+#define RECORD_TEXT(key, Type, member) \
+    RecordField{key, true, offsetof(Type, member), sizeof(static_cast<Type *>(nullptr)->member)}
 
-// Adds each field to obj under its key, in table order (texts read within
-// their field).
-void fields_to_json(json_object *obj, const void *rec, const RecField *fields, size_t n);
-// Sets each field from its key: the value when present with its type (a
-// text cut to the field), else 0 or the empty text.
-void fields_from_json(json_object *obj, void *rec, const RecField *fields, size_t n);
-template <size_t N> void fields_to_json(json_object *obj, const void *rec, const RecField (&f)[N])
+// Adds each field under its key, in table order (texts read within their
+// field, a missing zero tolerated).
+void record_fields_to_json(json_object *obj, const void *rec, const RecordField *fields, size_t n);
+// Takes each field whose key is present with its type (texts cut to the
+// field); other fields keep their value. Returns the number taken; 0 for a
+// value that is not an object.
+int record_fields_take(json_object *obj, void *rec, const RecordField *fields, size_t n);
+
+template <size_t N> void record_fields_to_json(json_object *obj, const void *rec, const RecordField (&f)[N])
 {
-    fields_to_json(obj, rec, f, N);
+    record_fields_to_json(obj, rec, f, N);
 }
-template <size_t N> void fields_from_json(json_object *obj, void *rec, const RecField (&f)[N])
+template <size_t N> int record_fields_take(json_object *obj, void *rec, const RecordField (&f)[N])
 {
-    fields_from_json(obj, rec, f, N);
+    return record_fields_take(obj, rec, f, N);
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <map>
+#include <memory>
 #include <strings.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -50,13 +51,16 @@ void remove_tree_contents(const std::string &dir)
 
 // Environment texts of the current request. putenv() keeps our storage
 // (setenv() would keep every value ever set for the life of the process).
-std::map<std::string, std::string> g_env;
+// A text is freed only once putenv() has replaced it in the environment.
+std::map<std::string, std::unique_ptr<char[]>> g_env;
 
 void put_var(const char *name, const std::string &value)
 {
-    std::string &slot = g_env[name];
-    slot = std::string(name) + "=" + value.substr(0, value.find('\0'));
-    putenv(&slot[0]);
+    std::string text = std::string(name) + "=" + value.substr(0, value.find('\0'));
+    std::unique_ptr<char[]> next(new char[text.size() + 1]);
+    memcpy(next.get(), text.c_str(), text.size() + 1);
+    putenv(next.get());
+    g_env[name] = std::move(next);
 }
 
 void remove_base_at_exit()

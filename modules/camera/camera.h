@@ -133,3 +133,42 @@ void camera_osd_name(int channel, char *name, size_t size);
 
 // Writes obj as the reply (kind 1) and releases it.
 void camera_reply_json(json_object *obj);
+
+// ---- Handlers (counting_pos_face.cpp) -----------------------------------------------
+int on_cgi_get_peoplecnt_settings(char *request);       // /2066
+int on_cgi_set_peoplecnt_settings(char *request);       // /2067
+int on_cgi_get_peoplecnt_action(char *request);         // /2069
+int on_cgi_set_peoplecnt_action(char *request);         // /2070
+int on_cgi_set_peoplecnt_db_reset(char *request);       // /2071
+int on_cgi_set_peoplecnt_liveview_reset(char *request); // /2072
+int on_cgi_get_pos_info(char *request);                 // /2073
+int on_cgi_set_pos_info(char *request);                 // /2074
+int on_cgi_get_report_auto_backup(char *request);       // /2075
+int on_cgi_set_report_auto_backup(char *request);       // /2076
+int on_cgi_set_face_config(char *request);              // /2077
+void on_pcnt_res_cb(const IpcReply &reply);      // 7290..7293, 6421
+void on_report_backup_cb(const IpcReply &reply); // 6423
+void on_face_config_cb(const IpcReply &reply);   // 8381
+
+// ---- Handlers (camera_upgrade.cpp) ----------------------------------------------------
+int on_get_record_days(char *request);           // /2013
+int on_web_sendto_qt_cmd(char *request);         // /2026
+int on_web_get_chip_code(char *request);         // /2027
+int on_web_get_motion_status(char *request);     // /2028
+int on_get_have_ipv6(char *request);             // /2034
+int on_get_smart_event_schedules(char *request); // /2035
+int on_set_smart_event_schedules(char *request); // /2036
+int on_cgi_get_ipc_type(char *request);          // /2057
+int on_set_ipc_upgrade_prepare(char *request);   // /2078
+int on_get_ipc_upgrade_status(char *request);    // /2079
+int on_set_ipc_upgrade(char *request);           // /2080
+int on_set_ipc_upgrade_stop(char *request);      // /2081
+int on_get_cgi_ready(char *request);             // /2082
+void on_record_days_cb(const IpcReply &reply);    // 8493
+void on_gui_command_cb(const IpcReply &reply);    // 9002, 9003 (count: bytes)
+void on_chip_code_cb(const IpcReply &reply);      // 9004 (count: bytes)
+void on_motion_state_cb(const IpcReply &reply);   // 8307
+void on_camera_type_cb(const IpcReply &reply);    // 7507
+void on_upgrade_check_cb(const IpcReply &reply);  // 8385
+void on_upgrade_status_cb(const IpcReply &reply); // 8386
+void on_upgrade_start_cb(const IpcReply &reply);  // 8379

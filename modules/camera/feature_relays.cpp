@@ -18,9 +18,9 @@ namespace {
 
 // ---- Auto tracking (/2054, /2055) ---------------------------------------------------------------
 
-#define TR(key, member) RF_INT(key, CamTracking, member)
+#define TR(key, member) RECORD_INT(key, CamTracking, member)
 // In the order of the getter's answer (its schedule comes last).
-const RecField kTracking[] = {
+const RecordField kTracking[] = {
     TR("chnid", channel),
     TR("enable", enable),
     TR("show", show),
@@ -29,7 +29,7 @@ const RecField kTracking[] = {
     TR("manual_tracking", manual_tracking),
     TR("zoom_mode", zoom_mode),
     TR("zoom_number", zoom_number),
-    RF_TEXT("area", CamTracking, area),
+    RECORD_TEXT("area", CamTracking, area),
     TR("humanVehicleSupport", human_vehicle_support),
     TR("trackingObject", tracking_object),
     TR("reportMotion", report_motion),
@@ -39,7 +39,7 @@ const RecField kTracking[] = {
 bool fill_tracking(RelayInput &in, CamTrackingRequest &r)
 {
     relay_channel_mask(jv_str(relay_member(in.obj, "channels", JK_STRING)), in.channel, &r.mask_lo, &r.mask_hi);
-    fields_from_json(in.obj, &r.tracking, kTracking);
+    record_fields_take(in.obj, &r.tracking, kTracking);
     r.tracking.channel = in.channel;
     // A schedule that does not decode stays empty.
     get_schedule_by_json(in.obj, "schedule", &r.tracking.schedule);
@@ -48,14 +48,14 @@ bool fill_tracking(RelayInput &in, CamTrackingRequest &r)
 
 // ---- Watermark (/2058, /2059) -------------------------------------------------------------------
 
-const RecField kWatermarkKeys[] = {
-    RF_INT("enable", CamWatermarkRequest, enable),
-    RF_TEXT("watermark", CamWatermarkRequest, text),
+const RecordField kWatermarkKeys[] = {
+    RECORD_INT("enable", CamWatermarkRequest, enable),
+    RECORD_TEXT("watermark", CamWatermarkRequest, text),
 };
-const RecField kWatermarkReply[] = {
-    RF_INT("chnid", CamWatermarkReply, channel),
-    RF_INT("enable", CamWatermarkReply, enable),
-    RF_TEXT("watermark", CamWatermarkReply, text),
+const RecordField kWatermarkReply[] = {
+    RECORD_INT("chnid", CamWatermarkReply, channel),
+    RECORD_INT("enable", CamWatermarkReply, enable),
+    RECORD_TEXT("watermark", CamWatermarkReply, text),
 };
 
 // The copy mask: 64 '0', overlaid with the "copy" text as far as it goes
@@ -73,43 +73,43 @@ bool fill_watermark(RelayInput &in, CamWatermarkRequest &r)
 
 // ---- Event stream (/2060, /2061) ----------------------------------------------------------------
 
-const RecField kEventStreamQuery[] = {RF_INT("fisheyeType", CamEventStreamQuery, fisheye_type)};
+const RecordField kEventStreamQuery[] = {RECORD_INT("fisheyeType", CamEventStreamQuery, fisheye_type)};
 // Both ways: the setter's channel word is the checked "chnid".
-const RecField kEventStream[] = {
-    RF_INT("chnid", CamEventStream, channel),
-    RF_INT("enable", CamEventStream, enable),
-    RF_INT("framerate", CamEventStream, framerate),
-    RF_INT("bitrate", CamEventStream, bitrate),
-    RF_INT("iframeinterval", CamEventStream, iframe_interval),
+const RecordField kEventStream[] = {
+    RECORD_INT("chnid", CamEventStream, channel),
+    RECORD_INT("enable", CamEventStream, enable),
+    RECORD_INT("framerate", CamEventStream, framerate),
+    RECORD_INT("bitrate", CamEventStream, bitrate),
+    RECORD_INT("iframeinterval", CamEventStream, iframe_interval),
 };
 
 // ---- Night mode, capabilities, custom parameters (/2062, /2065, /2068) -----------------------------
 
-const RecField kNightMode[] = {
-    RF_INT("chnid", CamNightMode, channel),
-    RF_INT("nightMode", CamNightMode, night_mode),
+const RecordField kNightMode[] = {
+    RECORD_INT("chnid", CamNightMode, channel),
+    RECORD_INT("nightMode", CamNightMode, night_mode),
 };
-const RecField kCapabilities[] = {
-    RF_INT("res", CamCapabilities, res),
-    RF_INT("audioSupport", CamCapabilities, audio_support),
-    RF_INT("audioSupportMode", CamCapabilities, audio_support_mode),
-    RF_INT("audioLineInputSupport", CamCapabilities, line_input_support),
-    RF_INT("systemSpeakerSupport", CamCapabilities, speaker_support),
-    RF_INT("systemManualSpeedSupport", CamCapabilities, manual_speed_support),
-    RF_INT("systemAutoTrackingSupport", CamCapabilities, auto_tracking_support),
+const RecordField kCapabilities[] = {
+    RECORD_INT("res", CamCapabilities, res),
+    RECORD_INT("audioSupport", CamCapabilities, audio_support),
+    RECORD_INT("audioSupportMode", CamCapabilities, audio_support_mode),
+    RECORD_INT("audioLineInputSupport", CamCapabilities, line_input_support),
+    RECORD_INT("systemSpeakerSupport", CamCapabilities, speaker_support),
+    RECORD_INT("systemManualSpeedSupport", CamCapabilities, manual_speed_support),
+    RECORD_INT("systemAutoTrackingSupport", CamCapabilities, auto_tracking_support),
 };
-const RecField kCustomKeys[] = {RF_TEXT("url", CamCustomRequest, url)};
-const RecField kCustomReply[] = {
-    RF_INT("res", CamCustomReply, res),
-    RF_INT("chnid", CamCustomReply, channel),
-    RF_TEXT("data", CamCustomReply, data),
+const RecordField kCustomKeys[] = {RECORD_TEXT("url", CamCustomRequest, url)};
+const RecordField kCustomReply[] = {
+    RECORD_INT("res", CamCustomReply, res),
+    RECORD_INT("chnid", CamCustomReply, channel),
+    RECORD_TEXT("data", CamCustomReply, data),
 };
 
 // ---- Audio (/2063, /2064) -----------------------------------------------------------------------------
 
-#define AC(key, member) RF_INT(key, CamAudioConfig, member)
+#define AC(key, member) RECORD_INT(key, CamAudioConfig, member)
 // Both ways: the reply's "config" and the setter's keys.
-const RecField kAudioConfig[] = {
+const RecordField kAudioConfig[] = {
     AC("chnid", channel),          AC("audioEnable", audio_enable),
     AC("audioMode", audio_mode),   AC("denoise", denoise),
     AC("encoding", encoding),      AC("sampleRate", sample_rate),
@@ -118,16 +118,16 @@ const RecField kAudioConfig[] = {
     AC("audioBitrate", audio_bitrate),
 };
 #undef AC
-const RecField kAudioVolumes[] = {
-    RF_INT("speakerVol", CamAudioRequest, speaker_vol),
-    RF_INT("twoWaySpeakerVol", CamAudioRequest, two_way_speaker_vol),
-    RF_INT("twoWayOutVol", CamAudioRequest, two_way_out_vol),
+const RecordField kAudioVolumes[] = {
+    RECORD_INT("speakerVol", CamAudioRequest, speaker_vol),
+    RECORD_INT("twoWaySpeakerVol", CamAudioRequest, two_way_speaker_vol),
+    RECORD_INT("twoWayOutVol", CamAudioRequest, two_way_out_vol),
 };
 
 bool fill_audio(RelayInput &in, CamAudioRequest &r)
 {
     relay_channel_mask(jv_str(relay_member(in.obj, "channels", JK_STRING)), in.channel, &r.mask_lo, &r.mask_hi);
-    fields_from_json(in.obj, &r.config, kAudioConfig);
+    record_fields_take(in.obj, &r.config, kAudioConfig);
     r.config.channel = in.channel;
     return true;
 }
@@ -168,7 +168,7 @@ void on_tracking_cb(const IpcReply &reply)
     std::unique_ptr<CamTrackingReply> r(new CamTrackingReply);
     memcpy(r.get(), reply.payload, sizeof *r);
     json_object *o = json_object_new_object();
-    fields_to_json(o, r.get(), kTracking);
+    record_fields_to_json(o, r.get(), kTracking);
     json_object_object_add(o, "schedule", get_schedule_json_object(&r->schedule));
     relay_answer_json(o);
 }
@@ -189,7 +189,7 @@ void on_audio_cb(const IpcReply &reply)
     json_add_int(o, "supportMode", r->support_mode);
     json_add_int(o, "supportInputMode", r->support_input_mode);
     json_object *config = json_object_new_object();
-    fields_to_json(config, &r->config, kAudioConfig);
+    record_fields_to_json(config, &r->config, kAudioConfig);
     json_object_object_add(o, "config", config);
     json_object_object_add(o, "options", audio_options_json(*r));
     relay_answer_json(o);

@@ -24,9 +24,9 @@ int32_t element_int(json_object *array, size_t i)
 
 // ---- Day/night settings (/2037, /2038, /2047) ---------------------------------------------------
 
-#define DN(key, member) RF_INT(key, CamDayNightEntry, member)
+#define DN(key, member) RECORD_INT(key, CamDayNightEntry, member)
 // In the order of the getter's answer (after its "id").
-const RecField kDayNightEntry[] = {
+const RecordField kDayNightEntry[] = {
     DN("enable", enable),           DN("startHour", start_hour),
     DN("startMinute", start_minute), DN("endHour", end_hour),
     DN("endMinute", end_minute),     DN("exposureLevel", exposure_level),
@@ -36,23 +36,23 @@ const RecField kDayNightEntry[] = {
     DN("colorMode", color_mode),
 };
 #undef DN
-const RecField kDayNightPeriod[] = {
-    RF_TEXT("startTime", CamDayNightPeriod, start_time),
-    RF_TEXT("endTime", CamDayNightPeriod, end_time),
-    RF_INT("templateId", CamDayNightPeriod, template_id),
+const RecordField kDayNightPeriod[] = {
+    RECORD_TEXT("startTime", CamDayNightPeriod, start_time),
+    RECORD_TEXT("endTime", CamDayNightPeriod, end_time),
+    RECORD_INT("templateId", CamDayNightPeriod, template_id),
 };
 
 // The scene values are pairs (one int per scene): the fields name the first
 // of each pair; scene 1 is read at the same table 4 bytes further on.
-#define SC(key, member) RF_INT(key, CamDayNightScenes, member)
-const RecField kDayNightScene[] = {
+#define SC(key, member) RECORD_INT(key, CamDayNightScenes, member)
+const RecordField kDayNightScene[] = {
     SC("minShutter", min_shutter[0]),        SC("maxShutter", max_shutter[0]),
     SC("limitGain", limit_gain[0]),          SC("irCutInterval", ir_cut_interval[0]),
     SC("irCutStatus", ir_cut_status[0]),     SC("irLedStatus", ir_led_status[0]),
     SC("colorMode", color_mode[0]),
 };
 // The supplement light, taken when "isSupportSupplement" is 1.
-const RecField kSupplement[] = {
+const RecordField kSupplement[] = {
     SC("isSupportSupplementIrNearAndFar", ir_near_far),
     SC("isSupportSupplementWhiteNearAndFar", white_near_far),
     SC("supplementLightType", light_type),
@@ -60,22 +60,22 @@ const RecField kSupplement[] = {
     SC("whiteMode", white_mode),
     SC("irMode", ir_mode),
 };
-const RecField kWhiteNearFar[] = {
+const RecordField kWhiteNearFar[] = {
     SC("whiteFarMaxBrightness", white_far_max),        SC("whiteNearMaxBrightness", white_near_max),
     SC("smartWhiteFarMaxBrightness", smart_white_far_max),
     SC("smartWhiteNearMaxBrightness", smart_white_near_max),
     SC("whiteFarCustomBrightness", white_far_custom),  SC("whiteNearCustomBrightness", white_near_custom),
 };
-const RecField kWhiteSingle[] = {
+const RecordField kWhiteSingle[] = {
     SC("whiteMaxBrightness", white_far_max),
     SC("smartWhiteMaxBrightness", smart_white_far_max),
     SC("whiteCustomBrightness", white_far_custom),
 };
-const RecField kIrNearFar[] = {
+const RecordField kIrNearFar[] = {
     SC("irFarMaxBrightness", ir_far_max),       SC("irNearMaxBrightness", ir_near_max),
     SC("irFarCustomBrightness", ir_far_custom), SC("irNearCustomBrightness", ir_near_custom),
 };
-const RecField kIrSingle[] = {SC("irCustomBrightness", ir_far_custom)};
+const RecordField kIrSingle[] = {SC("irCustomBrightness", ir_far_custom)};
 #undef SC
 static_assert(sizeof(CamDayNightScenes::min_shutter) == CAM_DN_SCENES * sizeof(int32_t), "pairs");
 
@@ -85,14 +85,14 @@ void fill_day_night_image(json_object *obj, CamDayNightImage &img)
     for (size_t i = 0; i < CAM_DN_ENTRIES && i < jv_len(entries); i++) {
         json_object *e = jv_at(entries, i);
         if (!jv_is(e, JK_OBJECT)) continue;
-        fields_from_json(e, &img.entries[i], kDayNightEntry);
+        record_fields_take(e, &img.entries[i], kDayNightEntry);
         img.entries[i].set = 1;
     }
     img.has_schedule = jv_int(relay_member(obj, "hasSche", JK_INT));
     json_object *periods = relay_member(obj, "effective", JK_ARRAY);
     for (size_t i = 0; i < CAM_DN_PERIODS && i < jv_len(periods); i++) {
         json_object *p = jv_at(periods, i);
-        if (jv_is(p, JK_OBJECT)) fields_from_json(p, &img.effective[i], kDayNightPeriod);
+        if (jv_is(p, JK_OBJECT)) record_fields_take(p, &img.effective[i], kDayNightPeriod);
     }
 }
 
@@ -102,20 +102,20 @@ void fill_day_night_scenes(json_object *obj, CamDayNightScenes &sc)
     for (size_t s = 0; s < CAM_DN_SCENES && s < jv_len(scenes); s++) {
         json_object *e = jv_at(scenes, s);
         if (!jv_is(e, JK_OBJECT)) continue;
-        fields_from_json(e, reinterpret_cast<char *>(&sc) + s * sizeof(int32_t), kDayNightScene);
+        record_fields_take(e, reinterpret_cast<char *>(&sc) + s * sizeof(int32_t), kDayNightScene);
         sc.set[s] = 1;
     }
     sc.supplement = jv_int(relay_member(obj, "isSupportSupplement", JK_INT));
     if (sc.supplement != 1) return;
-    fields_from_json(obj, &sc, kSupplement);
+    record_fields_take(obj, &sc, kSupplement);
     if (sc.white_near_far == 1)
-        fields_from_json(obj, &sc, kWhiteNearFar);
+        record_fields_take(obj, &sc, kWhiteNearFar);
     else
-        fields_from_json(obj, &sc, kWhiteSingle);
+        record_fields_take(obj, &sc, kWhiteSingle);
     if (sc.ir_near_far == 1)
-        fields_from_json(obj, &sc, kIrNearFar);
+        record_fields_take(obj, &sc, kIrNearFar);
     else
-        fields_from_json(obj, &sc, kIrSingle);
+        record_fields_take(obj, &sc, kIrSingle);
 }
 
 // One entry of one channel (/2038): "id" names the entry (0..6).
@@ -124,7 +124,7 @@ bool fill_day_night_entry(RelayInput &in, CamDayNightRecord &r)
     json_object *id = relay_member(in.obj, "id", JK_INT);
     if (!id || jv_int(id) < 0 || jv_int(id) >= CAM_DN_ENTRIES) return false;
     CamDayNightEntry &e = r.image.entries[jv_int(id)];
-    fields_from_json(in.obj, &e, kDayNightEntry);
+    record_fields_take(in.obj, &e, kDayNightEntry);
     e.set = 1;
     return true;
 }
@@ -146,9 +146,9 @@ bool fill_day_night_batch(RelayInput &in, CamDayNightRecord &r)
 
 // ---- Image areas (/2039, /2040, /2050) -------------------------------------------------------------
 
-const RecField kAreaFields[] = {
-    RF_INT("enable", CamArea, enable), RF_INT("left", CamArea, left),     RF_INT("top", CamArea, top),
-    RF_INT("right", CamArea, right),   RF_INT("bottom", CamArea, bottom),
+const RecordField kAreaFields[] = {
+    RECORD_INT("enable", CamArea, enable), RECORD_INT("left", CamArea, left),     RECORD_INT("top", CamArea, top),
+    RECORD_INT("right", CamArea, right),   RECORD_INT("bottom", CamArea, bottom),
 };
 
 bool fill_areas(RelayInput &in, CamAreasRequest &r)
@@ -159,7 +159,7 @@ bool fill_areas(RelayInput &in, CamAreasRequest &r)
     json_object *areas = relay_member(in.obj, "area", JK_ARRAY);
     for (size_t i = 0; i < CAM_AREAS && i < jv_len(areas); i++) {
         json_object *a = jv_at(areas, i);
-        if (jv_is(a, JK_OBJECT)) fields_from_json(a, &r.areas[i], kAreaFields);
+        if (jv_is(a, JK_OBJECT)) record_fields_take(a, &r.areas[i], kAreaFields);
     }
     return true;
 }
@@ -274,7 +274,7 @@ void on_day_night_cb(const IpcReply &reply)
     for (int i = 0; i < CAM_DN_ENTRIES; i++) {
         json_object *e = json_object_new_object();
         json_add_int(e, "id", i);
-        fields_to_json(e, &r.image.entries[i], kDayNightEntry);
+        record_fields_to_json(e, &r.image.entries[i], kDayNightEntry);
         json_object_array_add(list, e);
     }
     json_object *o = json_object_new_object();
@@ -289,7 +289,7 @@ void on_areas_cb(const IpcReply &reply)
     for (int i = 0; i < CAM_AREAS; i++) {
         json_object *e = json_object_new_object();
         json_add_int(e, "id", i);
-        fields_to_json(e, &r.areas[i], kAreaFields);
+        record_fields_to_json(e, &r.areas[i], kAreaFields);
         json_object_array_add(list, e);
     }
     json_object *o = json_object_new_object();

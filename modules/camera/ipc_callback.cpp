@@ -3,6 +3,8 @@
 #include "common/ipc.h"
 #include "common/records/camera_features.h"
 #include "common/records/camera_params.h"
+#include "common/records/camera_upgrade.h"
+#include "common/records/people_counting.h"
 #include "common/reply_table.h"
 #include "common/web_utils.h"
 #include "modules/camera/camera.h"
@@ -55,6 +57,24 @@ const IpcReplyRoute kCameraReplies[] = {
     {R(IPC_CAM_TRACKING_SET), sizeof(int32_t), on_relay_status_json_cb, REPLY_JSON, "res"},
     {R(IPC_CAM_CAPABILITIES), sizeof(CamCapabilities), on_capabilities_cb, REPLY_JSON, nullptr},
     {R(IPC_CAM_CUSTOM_PARAM), sizeof(CamCustomReply), on_custom_param_cb, REPLY_JSON, nullptr},
+    // People counting, POS and face detection.
+    {R(IPC_PCNT_SETTINGS_CHANGED), sizeof(int32_t), on_pcnt_res_cb, REPLY_JSON, nullptr},
+    {R(IPC_PCNT_DB_RESET), sizeof(int32_t), on_pcnt_res_cb, REPLY_JSON, nullptr},
+    {R(IPC_PCNT_LIVEVIEW_RESET), sizeof(int32_t), on_pcnt_res_cb, REPLY_JSON, nullptr},
+    {R(IPC_PCNT_ACTION_CHANGED), sizeof(int32_t), on_pcnt_res_cb, REPLY_JSON, nullptr},
+    {R(IPC_POS_CHANGED), sizeof(int32_t), on_pcnt_res_cb, REPLY_JSON, nullptr},
+    {R(IPC_PCNT_BACKUP_CHANGED), 1, on_report_backup_cb, SHORT_PASS, nullptr},
+    {R(IPC_FACE_CONFIG), sizeof(int32_t), on_face_config_cb, REPLY_JSON, nullptr},
+    // Camera upgrade and device queries.
+    {R(IPC_RECORD_DAYS), sizeof(RecordDaysReply), on_record_days_cb, REPLY_JSON, nullptr},
+    {R(IPC_GUI_COMMAND), 1, on_gui_command_cb, REPLY_TEXT, nullptr},
+    {R(IPC_GUI_COMMAND) + 1, 1, on_gui_command_cb, REPLY_TEXT, nullptr},
+    {R(IPC_CHIP_CODE), 1, on_chip_code_cb, REPLY_TEXT, nullptr},
+    {R(IPC_MOTION_STATE), sizeof(uint64_t), on_motion_state_cb, REPLY_TEXT, nullptr},
+    {R(IPC_CAMERA_TYPE), sizeof(CameraTypeReply), on_camera_type_cb, REPLY_JSON, nullptr},
+    {R(IPC_UPGRADE_CHECK), sizeof(int32_t), on_upgrade_check_cb, REPLY_JSON, nullptr},
+    {R(IPC_UPGRADE_STATUS), sizeof(UpgradeStatus), on_upgrade_status_cb, REPLY_TEXT, nullptr},
+    {R(IPC_UPGRADE_START), sizeof(UpgradeStatus), on_upgrade_start_cb, REPLY_JSON, nullptr},
 };
 // The one reply whose emptiness is itself answered (the query's text).
 const int kAnswersEmpty = R(IPC_CAM_QUERY);

@@ -30,29 +30,29 @@ enum { LOG_SUB_STREAM = 212, LOG_PARAM_CAMERA = 903 };
 enum FieldUse { BOTH, GET, SET };
 struct UsedField {
     FieldUse use;
-    RecField field;
+    RecordField field;
 };
 // The fields of one direction, in table order.
-std::vector<RecField> fields_for(const UsedField *table, size_t n, FieldUse use)
+std::vector<RecordField> fields_for(const UsedField *table, size_t n, FieldUse use)
 {
-    std::vector<RecField> out;
+    std::vector<RecordField> out;
     for (size_t i = 0; i < n; i++)
         if (table[i].use == BOTH || table[i].use == use) out.push_back(table[i].field);
     return out;
 }
-template <size_t N> std::vector<RecField> fields_for(const UsedField (&t)[N], FieldUse use) { return fields_for(t, N, use); }
+template <size_t N> std::vector<RecordField> fields_for(const UsedField (&t)[N], FieldUse use) { return fields_for(t, N, use); }
 
 int32_t int_of(json_object *obj, const char *key) { return jv_int(relay_member(obj, key, JK_INT)); }
 
 // ---- Stream settings (/2009, /2010, /2030) -------------------------------------------------------
 
-#define SM(key, member) RF_INT(key, CamStreamRequest, main.member)
-#define SS(key, member) RF_INT(key, CamStreamRequest, sub.member)
+#define SM(key, member) RECORD_INT(key, CamStreamRequest, main.member)
+#define SS(key, member) RECORD_INT(key, CamStreamRequest, sub.member)
 // Keys both stream setters take.
-const RecField kStreamKeys[] = {
-    RF_INT("videoTypeEnable", CamStreamRequest, video_type_enable),
-    RF_INT("subEnable", CamStreamRequest, sub_enable),
-    RF_INT("fisheyeType", CamStreamRequest, fisheye_type),
+const RecordField kStreamKeys[] = {
+    RECORD_INT("videoTypeEnable", CamStreamRequest, video_type_enable),
+    RECORD_INT("subEnable", CamStreamRequest, sub_enable),
+    RECORD_INT("fisheyeType", CamStreamRequest, fisheye_type),
     SM("mainVideoType", video_type),      SM("mainResWidth", width),
     SM("mainResHeight", height),          SM("mainFramerate", framerate),
     SM("mainBitrate", bitrate),           SM("IframeInterval", iframe_interval),
@@ -63,16 +63,16 @@ const RecField kStreamKeys[] = {
     SS("SubSmartStream", smart_stream),   SS("SubSmartStreamLevel", smart_stream_level),
 };
 // One channel (/2010): bitrate control and the event stream.
-const RecField kStreamOneKeys[] = {
+const RecordField kStreamOneKeys[] = {
     SM("bitrateControl", bitrate_control),   SS("SubBitrateControl", bitrate_control),
     SM("recordtype", record_type),           SM("etframerate", event_framerate),
     SM("etIframeinterval", event_iframe_interval), SM("etbitrate", event_bitrate),
 };
 // Several channels (/2030): bitrate control under other keys, transport.
-const RecField kStreamBatchKeys[] = {
+const RecordField kStreamBatchKeys[] = {
     SM("mainBitrateControl", bitrate_control), SS("subBitrateControl", bitrate_control),
-    RF_INT("transmitProtocol", CamStreamRequest, transmit_protocol),
-    RF_INT("syncTime", CamStreamRequest, time_sync),
+    RECORD_INT("transmitProtocol", CamStreamRequest, transmit_protocol),
+    RECORD_INT("syncTime", CamStreamRequest, time_sync),
 };
 #undef SM
 #undef SS
@@ -98,8 +98,8 @@ bool fill_stream_one(RelayInput &in, CamStreamRequest &r)
     json_object *audio = relay_member(in.obj, "audioEnable", JK_INT);
     if (!relay_member(in.obj, "subEnable", JK_INT) || !audio || jv_int(audio) < 0 || jv_int(audio) > 1)
         return false;
-    fields_from_json(in.obj, &r, kStreamKeys);
-    fields_from_json(in.obj, &r, kStreamOneKeys);
+    record_fields_take(in.obj, &r, kStreamKeys);
+    record_fields_take(in.obj, &r, kStreamOneKeys);
     stream_defaults(r);
     r.channels[in.channel] = '1';
     r.transmit_protocol = -1;
@@ -109,8 +109,8 @@ bool fill_stream_one(RelayInput &in, CamStreamRequest &r)
 
 bool fill_stream_batch(RelayInput &in, CamStreamRequest &r)
 {
-    fields_from_json(in.obj, &r, kStreamKeys);
-    fields_from_json(in.obj, &r, kStreamBatchKeys);
+    record_fields_take(in.obj, &r, kStreamKeys);
+    record_fields_take(in.obj, &r, kStreamBatchKeys);
     stream_defaults(r);
     json_object *chans = relay_member(in.obj, "chans", JK_ARRAY);
     const size_t n = std::min(jv_len(chans), static_cast<size_t>(MAX_CAMERAS));
@@ -143,25 +143,25 @@ json_object *stream_caps_json(const CamStreamCaps &c)
     json_object *o = json_object_new_object();
     json_object_object_add(o, "res", list);
     json_add_int(o, "curRes", cur);
-    const RecField kCaps[] = {
-        RF_INT("framerateMax", CamStreamCaps, framerate_max),
-        RF_INT("framerateMin", CamStreamCaps, framerate_min),
-        RF_INT("bitrateMax", CamStreamCaps, bitrate_max),
-        RF_INT("bitrateMin", CamStreamCaps, bitrate_min),
-        RF_INT("framerate", CamStreamCaps, framerate),
-        RF_INT("bitrate", CamStreamCaps, bitrate),
-        RF_INT("iframeinterval", CamStreamCaps, iframe_interval),
-        RF_INT("iframeIntervalMin", CamStreamCaps, iframe_interval_min),
-        RF_INT("iframeIntervalMax", CamStreamCaps, iframe_interval_max),
-        RF_INT("bitrateCtrl", CamStreamCaps, bitrate_control),
+    const RecordField kCaps[] = {
+        RECORD_INT("framerateMax", CamStreamCaps, framerate_max),
+        RECORD_INT("framerateMin", CamStreamCaps, framerate_min),
+        RECORD_INT("bitrateMax", CamStreamCaps, bitrate_max),
+        RECORD_INT("bitrateMin", CamStreamCaps, bitrate_min),
+        RECORD_INT("framerate", CamStreamCaps, framerate),
+        RECORD_INT("bitrate", CamStreamCaps, bitrate),
+        RECORD_INT("iframeinterval", CamStreamCaps, iframe_interval),
+        RECORD_INT("iframeIntervalMin", CamStreamCaps, iframe_interval_min),
+        RECORD_INT("iframeIntervalMax", CamStreamCaps, iframe_interval_max),
+        RECORD_INT("bitrateCtrl", CamStreamCaps, bitrate_control),
     };
-    fields_to_json(o, &c, kCaps);
+    record_fields_to_json(o, &c, kCaps);
     return o;
 }
 
 // ---- Image enhancement (/2019, /2020) --------------------------------------------------------------
 
-#define EB(use, key, member) UsedField{use, RF_INT(key, CamEnhanceBlock, member)}
+#define EB(use, key, member) UsedField{use, RECORD_INT(key, CamEnhanceBlock, member)}
 // In the order of the getter's answer.
 const UsedField kEnhanceFields[] = {
     EB(BOTH, "smartir", smartir),           EB(BOTH, "whiteblance", whiteblance),
@@ -171,7 +171,7 @@ const UsedField kEnhanceFields[] = {
     EB(BOTH, "wdrstophour", wdrstophour),   EB(BOTH, "wdrstopminute", wdrstopminute),
     EB(BOTH, "regiontype", regiontype),     EB(BOTH, "hlcmode", hlcmode),
     EB(BOTH, "exclude", exclude),           EB(BOTH, "exposemode", exposemode),
-    {BOTH, RF_TEXT("exposeregion", CamEnhanceBlock, exposeregion)},
+    {BOTH, RECORD_TEXT("exposeregion", CamEnhanceBlock, exposeregion)},
     EB(SET, "modelType", model_type),       EB(BOTH, "imageschemode", imageschemode),
     EB(BOTH, "hlcday", hlcday),             EB(BOTH, "hlcnight", hlcnight),
     EB(BOTH, "redgain", redgain),           EB(BOTH, "bluegain", bluegain),
@@ -180,19 +180,19 @@ const UsedField kEnhanceFields[] = {
     EB(BOTH, "exposegain", exposegain),     EB(GET, "wdraflevel", af_level),
     EB(SET, "aflevel", af_level),           EB(BOTH, "exposurectrl", exposurectrl),
     EB(BOTH, "hlclevel", hlclevel),         EB(BOTH, "enblur", enblur),
-    EB(BOTH, "deblur", deblur),             {BOTH, RF_TEXT("sdkversion", CamEnhanceBlock, sdkversion)},
+    EB(BOTH, "deblur", deblur),             {BOTH, RECORD_TEXT("sdkversion", CamEnhanceBlock, sdkversion)},
     EB(BOTH, "lensType", lens_type),        EB(BOTH, "reduceVideoStuttering", reduce_stuttering),
 };
 #undef EB
-#define ES(key, member) RF_INT(key, CamEnhanceScene, member)
-const RecField kEnhanceSceneKeys[] = {
+#define ES(key, member) RECORD_INT(key, CamEnhanceScene, member)
+const RecordField kEnhanceSceneKeys[] = {
     ES("irBalanceMode", ir_balance_mode),     ES("reduceMotionBlur", reduce_motion_blur),
     ES("deblur", deblur),                     ES("defogMode", defog_mode),
     ES("antiFogIntensity", anti_fog_intensity), ES("whitebalanceMode", whitebalance_mode),
     ES("whitebalanceRedGain", whitebalance_red), ES("whitebalanceBlueGain", whitebalance_blue),
     ES("exposureMode", exposure_mode),        ES("exposureTime", exposure_time),
     ES("exposureGain", exposure_gain),        ES("blcRegion", blc_region),
-    ES("blcRegionRange", blc_region_range),   RF_TEXT("blcRegionArea", CamEnhanceScene, blc_region_area),
+    ES("blcRegionRange", blc_region_range),   RECORD_TEXT("blcRegionArea", CamEnhanceScene, blc_region_area),
     ES("wdrMode", wdr_mode),                  ES("wdrStartHour", wdr_start_hour),
     ES("wdrStartMin", wdr_start_min),         ES("wdrEndHour", wdr_end_hour),
     ES("wdrEndMin", wdr_end_min),             ES("wdrLevel", wdr_level),
@@ -205,20 +205,20 @@ bool fill_enhance(RelayInput &in, CamEnhanceRequest &r)
     relay_channel_list(relay_member(in.obj, "channel", JK_ARRAY), MAX_CAMERAS, r.channels);
     r.type = int_of(in.obj, "type");
     if (r.type == 0) {
-        static const std::vector<RecField> keys = fields_for(kEnhanceFields, SET);
-        fields_from_json(in.obj, &r.block, keys.data(), keys.size());
+        static const std::vector<RecordField> keys = fields_for(kEnhanceFields, SET);
+        record_fields_take(in.obj, &r.block, keys.data(), keys.size());
         return true;
     }
     json_object *scene = jv_at(relay_member(in.obj, "scenes", JK_ARRAY), 0);
     if (!jv_is(scene, JK_OBJECT)) return false;
-    fields_from_json(scene, &r.scene, kEnhanceSceneKeys);
+    record_fields_take(scene, &r.scene, kEnhanceSceneKeys);
     return true;
 }
 
 // ---- Image display (/2021, /2022) ------------------------------------------------------------------
 
-#define DI(use, key, member) UsedField{use, RF_INT(key, CamDisplayRecord, member)}
-#define DT(key, member) UsedField{GET, RF_TEXT(key, CamDisplayRecord, member)}
+#define DI(use, key, member) UsedField{use, RECORD_INT(key, CamDisplayRecord, member)}
+#define DT(key, member) UsedField{GET, RECORD_TEXT(key, CamDisplayRecord, member)}
 // In the order of the getter's answer.
 const UsedField kDisplayFields[] = {
     DI(GET, "id", channel),
@@ -249,8 +249,8 @@ const UsedField kDisplayFields[] = {
 };
 #undef DI
 #undef DT
-#define DS(key, member) RF_INT(key, CamDisplayScene, member)
-const RecField kDisplaySceneKeys[] = {
+#define DS(key, member) RECORD_INT(key, CamDisplayScene, member)
+const RecordField kDisplaySceneKeys[] = {
     DS("powerlineFreq", powerline_freq),      DS("dnMode", dn_mode),
     DS("d2nSensitivity", d2n_sensitivity),    DS("n2dSensitivity", n2d_sensitivity),
     DS("nightStartHour", night_start_hour),   DS("nightStartMinute", night_start_minute),
@@ -264,12 +264,12 @@ bool fill_display(RelayInput &in, CamDisplayRecord &r)
 {
     const int type = int_of(in.obj, "type");
     if (type == 0) {
-        static const std::vector<RecField> keys = fields_for(kDisplayFields, SET);
-        fields_from_json(in.obj, &r, keys.data(), keys.size());
+        static const std::vector<RecordField> keys = fields_for(kDisplayFields, SET);
+        record_fields_take(in.obj, &r, keys.data(), keys.size());
         return true;
     }
     CamDisplayScene scene{};
-    fields_from_json(in.obj, &scene, kDisplaySceneKeys);
+    record_fields_take(in.obj, &scene, kDisplaySceneKeys);
     scene.channel = in.channel;
     scene.type = type;
     memcpy(&r, &scene, sizeof r);
@@ -278,15 +278,15 @@ bool fill_display(RelayInput &in, CamDisplayRecord &r)
 
 // ---- Key/value parameters (/2023, /2024) -----------------------------------------------------------
 
-const RecField kParamKeys[] = {
-    RF_TEXT("pagename", CamParamRequest, pagename),
-    RF_TEXT("httpname", CamParamRequest, httpname),
-    RF_TEXT("key", CamParamRequest, key),
+const RecordField kParamKeys[] = {
+    RECORD_TEXT("pagename", CamParamRequest, pagename),
+    RECORD_TEXT("httpname", CamParamRequest, httpname),
+    RECORD_TEXT("key", CamParamRequest, key),
 };
-const RecField kParamReply[] = {
-    RF_INT("id", CamParamReply, channel),        RF_TEXT("pagename", CamParamReply, pagename),
-    RF_TEXT("httpname", CamParamReply, httpname), RF_TEXT("key", CamParamReply, key),
-    RF_TEXT("value", CamParamReply, value),
+const RecordField kParamReply[] = {
+    RECORD_INT("id", CamParamReply, channel),        RECORD_TEXT("pagename", CamParamReply, pagename),
+    RECORD_TEXT("httpname", CamParamReply, httpname), RECORD_TEXT("key", CamParamReply, key),
+    RECORD_TEXT("value", CamParamReply, value),
 };
 
 bool fill_param_get(RelayInput &, CamParamRequest &r)
@@ -306,22 +306,22 @@ bool fill_param_set(RelayInput &in, CamParamRequest &r)
 
 // ---- Grid detection (/2051, /2052) -------------------------------------------------------------------
 
-const RecField kRegionKeys[] = {
-    RF_INT("enable", CamRegionRequest, enable),
-    RF_INT("sensitivity", CamRegionRequest, sensitivity),
-    RF_INT("minsize", CamRegionRequest, minsize),
-    RF_INT("mintime", CamRegionRequest, mintime),
-    RF_INT("adaptability", CamRegionRequest, adaptability),
-    RF_TEXT("map_mask", CamRegionRequest, map_mask),
+const RecordField kRegionKeys[] = {
+    RECORD_INT("enable", CamRegionRequest, enable),
+    RECORD_INT("sensitivity", CamRegionRequest, sensitivity),
+    RECORD_INT("minsize", CamRegionRequest, minsize),
+    RECORD_INT("mintime", CamRegionRequest, mintime),
+    RECORD_INT("adaptability", CamRegionRequest, adaptability),
+    RECORD_TEXT("map_mask", CamRegionRequest, map_mask),
 };
-const RecField kRegionReply[] = {
-    RF_INT("chnid", CamRegionReply, channel),
-    RF_INT("enable", CamRegionReply, enable),
-    RF_INT("sensitivity", CamRegionReply, sensitivity),
-    RF_INT("minsize", CamRegionReply, minsize),
-    RF_INT("mintime", CamRegionReply, mintime),
-    RF_INT("adaptability", CamRegionReply, adaptability),
-    RF_TEXT("map_mask", CamRegionReply, map_mask),
+const RecordField kRegionReply[] = {
+    RECORD_INT("chnid", CamRegionReply, channel),
+    RECORD_INT("enable", CamRegionReply, enable),
+    RECORD_INT("sensitivity", CamRegionReply, sensitivity),
+    RECORD_INT("minsize", CamRegionReply, minsize),
+    RECORD_INT("mintime", CamRegionReply, mintime),
+    RECORD_INT("adaptability", CamRegionReply, adaptability),
+    RECORD_TEXT("map_mask", CamRegionReply, map_mask),
 };
 
 bool fill_region(RelayInput &in, CamRegionRequest &r)
@@ -335,10 +335,10 @@ bool fill_region(RelayInput &in, CamRegionRequest &r)
 
 // ---- Query by type (/2053) -----------------------------------------------------------------------------
 
-const RecField kQueryKeys[] = {
-    RF_INT("mainType", CamQueryRequest, main_type),
-    RF_INT("subType", CamQueryRequest, sub_type),
-    RF_TEXT("time", CamQueryRequest, time),
+const RecordField kQueryKeys[] = {
+    RECORD_INT("mainType", CamQueryRequest, main_type),
+    RECORD_INT("subType", CamQueryRequest, sub_type),
+    RECORD_TEXT("time", CamQueryRequest, time),
 };
 
 } // namespace
@@ -379,17 +379,17 @@ void on_stream_params_cb(const IpcReply &reply)
     json_add_int(o, "transmitProtocol", cam.transmit_protocol);
     json_add_field(o, "ddns", cam.ddns);
     json_add_int(o, "httpsPort", cam.https_port);
-    const RecField kStreamFlags[] = {
-        RF_INT("mainStream", CamStreamReply, main_stream),
-        RF_INT("subStream", CamStreamReply, sub_stream),
-        RF_INT("SupportSmartStream", CamStreamReply, smart_support),
-        RF_INT("SmartStream", CamStreamReply, smart_stream),
-        RF_INT("SmartStreamLevel", CamStreamReply, smart_level),
-        RF_INT("SubSupportSmartStream", CamStreamReply, sub_smart_support),
-        RF_INT("SubSmartStream", CamStreamReply, sub_smart_stream),
-        RF_INT("SubSmartStreamLevel", CamStreamReply, sub_smart_level),
+    const RecordField kStreamFlags[] = {
+        RECORD_INT("mainStream", CamStreamReply, main_stream),
+        RECORD_INT("subStream", CamStreamReply, sub_stream),
+        RECORD_INT("SupportSmartStream", CamStreamReply, smart_support),
+        RECORD_INT("SmartStream", CamStreamReply, smart_stream),
+        RECORD_INT("SmartStreamLevel", CamStreamReply, smart_level),
+        RECORD_INT("SubSupportSmartStream", CamStreamReply, sub_smart_support),
+        RECORD_INT("SubSmartStream", CamStreamReply, sub_smart_stream),
+        RECORD_INT("SubSmartStreamLevel", CamStreamReply, sub_smart_level),
     };
-    fields_to_json(o, &r, kStreamFlags);
+    record_fields_to_json(o, &r, kStreamFlags);
     json_object_object_add(o, "main", stream_caps_json(r.main));
     json_object_object_add(o, "sub", stream_caps_json(r.sub));
     json_add_int(o, "mainGop", r.main_gop);
@@ -412,17 +412,17 @@ void on_stream_result_cb(const IpcReply &reply)
 
 void on_enhance_cb(const IpcReply &reply)
 {
-    static const std::vector<RecField> fields = fields_for(kEnhanceFields, GET);
+    static const std::vector<RecordField> fields = fields_for(kEnhanceFields, GET);
     CamEnhanceReply r = camera_reply_record<CamEnhanceReply>(reply.payload, 0);
     json_object *o = json_object_new_object();
     json_add_int(o, "id", r.channel);
-    fields_to_json(o, &r.block, fields.data(), fields.size());
+    record_fields_to_json(o, &r.block, fields.data(), fields.size());
     relay_answer_json(o);
 }
 
 void on_display_cb(const IpcReply &reply)
 {
-    static const std::vector<RecField> fields = fields_for(kDisplayFields, GET);
+    static const std::vector<RecordField> fields = fields_for(kDisplayFields, GET);
     relay_answer_fields(reply, sizeof(CamDisplayRecord), fields.data(), fields.size());
 }
 
@@ -433,7 +433,7 @@ void on_region_cb(const IpcReply &reply)
     std::unique_ptr<CamRegionReply> r(new CamRegionReply);
     memcpy(r.get(), reply.payload, sizeof *r);
     json_object *o = json_object_new_object();
-    fields_to_json(o, r.get(), kRegionReply);
+    record_fields_to_json(o, r.get(), kRegionReply);
     json_object_object_add(o, "effective", get_schedule_json_object_ipc(&r->effective));
     json_add_int(o, "isNtPlatform", r->is_nt_platform);
     relay_answer_json(o);

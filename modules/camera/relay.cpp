@@ -49,7 +49,7 @@ int camera_relay_run(const CameraRelay &row, char *request)
     }
     const size_t length = static_cast<size_t>(row.length);
     std::unique_ptr<unsigned char[]> payload(new unsigned char[length]());
-    if (row.fields) fields_from_json(doc.get(), payload.get(), row.fields, row.field_count);
+    if (row.fields) record_fields_take(doc.get(), payload.get(), row.fields, row.field_count);
     if (row.channel_key && row.channel_at >= 0 && row.channel_at + sizeof(int32_t) <= length) {
         int32_t ch = in.channel;
         memcpy(payload.get() + row.channel_at, &ch, sizeof ch);
@@ -133,7 +133,7 @@ void on_relay_status_text_cb(const IpcReply &reply)
     g_callback_done = ok ? 2 : 1;
 }
 
-void relay_answer_fields(const IpcReply &reply, size_t size, const RecField *fields, size_t n)
+void relay_answer_fields(const IpcReply &reply, size_t size, const RecordField *fields, size_t n)
 {
     if (!reply.payload || reply.length < size) {
         // The table's record size keeps shorter replies away; never read past one.
@@ -142,6 +142,6 @@ void relay_answer_fields(const IpcReply &reply, size_t size, const RecField *fie
         return;
     }
     json_object *o = json_object_new_object();
-    fields_to_json(o, reply.payload, fields, n);
+    record_fields_to_json(o, reply.payload, fields, n);
     relay_answer_json(o);
 }

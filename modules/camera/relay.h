@@ -60,7 +60,7 @@ struct CameraRelay {
     int channel_at = 0;             // offset of the channel word in the payload
     int bad_input = NO_REPLY;       // answer to a bad channel or a refused request
     int unparsable = NO_REPLY;      // answer to a text that is not a JSON object
-    const RecField *fields = nullptr; // request keys copied into the payload
+    const RecordField *fields = nullptr; // request keys copied into the payload
     size_t field_count = 0;
     RelayFill fill = nullptr;
     RelayMode mode = RELAY_WAIT;
@@ -82,9 +82,9 @@ struct CameraRelay {
     CameraRelay timeout_reply(int kind) const { return set(&CameraRelay::timeout, kind); }
     CameraRelay notice(RelayMode m = RELAY_NOTICE) const { return set(&CameraRelay::mode, m); }
     CameraRelay with(RelayFill f) const { return set(&CameraRelay::fill, f); }
-    template <size_t N> CameraRelay keys(const RecField (&f)[N]) const
+    template <size_t N> CameraRelay keys(const RecordField (&f)[N]) const
     {
-        return set(&CameraRelay::fields, static_cast<const RecField *>(f)).set(&CameraRelay::field_count, N);
+        return set(&CameraRelay::fields, static_cast<const RecordField *>(f)).set(&CameraRelay::field_count, N);
     }
     template <class T, bool (*F)(RelayInput &, T &)> CameraRelay with() const
     {
@@ -148,8 +148,8 @@ void on_relay_status_json_cb(const IpcReply &reply);
 // "OK" for status 0 (flag 2), else "ERROR" (flag 1).
 void on_relay_status_text_cb(const IpcReply &reply);
 // The reply's first record (`size` bytes) as a JSON object of the fields.
-void relay_answer_fields(const IpcReply &reply, size_t size, const RecField *fields, size_t n);
-template <class T, size_t N> void relay_answer_fields(const IpcReply &reply, const RecField (&f)[N])
+void relay_answer_fields(const IpcReply &reply, size_t size, const RecordField *fields, size_t n);
+template <class T, size_t N> void relay_answer_fields(const IpcReply &reply, const RecordField (&f)[N])
 {
     relay_answer_fields(reply, sizeof(T), f, N);
 }

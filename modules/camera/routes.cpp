@@ -32,6 +32,7 @@ static const WebRes kRoutes[] = {
     {"/2031", on_set_ipc_transport},
     {"/2032", on_set_ipc_network_batch},
     {"/2033", on_get_ipc_network_batch_result},
+    // Image and stream settings, features kept in the camera.
     {"/2037", on_get_ipc_day_night},
     {"/2038", on_set_ipc_day_night},
     {"/2039", on_get_ipc_image_areas},
@@ -61,6 +62,32 @@ static const WebRes kRoutes[] = {
     {"/2064", on_cgi_set_ipc_audio_info},
     {"/2065", on_cgi_get_ipc_system_info},
     {"/2068", on_cgi_get_ipc_custom_param},
+    // People counting, POS and face detection.
+    {"/2066", on_cgi_get_peoplecnt_settings},
+    {"/2067", on_cgi_set_peoplecnt_settings},
+    {"/2069", on_cgi_get_peoplecnt_action},
+    {"/2070", on_cgi_set_peoplecnt_action},
+    {"/2071", on_cgi_set_peoplecnt_db_reset},
+    {"/2072", on_cgi_set_peoplecnt_liveview_reset},
+    {"/2073", on_cgi_get_pos_info},
+    {"/2074", on_cgi_set_pos_info},
+    {"/2075", on_cgi_get_report_auto_backup},
+    {"/2076", on_cgi_set_report_auto_backup},
+    {"/2077", on_cgi_set_face_config},
+    // Camera upgrade and device queries.
+    {"/2013", on_get_record_days},
+    {"/2026", on_web_sendto_qt_cmd},
+    {"/2027", on_web_get_chip_code},
+    {"/2028", on_web_get_motion_status},
+    {"/2034", on_get_have_ipv6},
+    {"/2035", on_get_smart_event_schedules},
+    {"/2036", on_set_smart_event_schedules},
+    {"/2057", on_cgi_get_ipc_type},
+    {"/2078", on_set_ipc_upgrade_prepare},
+    {"/2079", on_get_ipc_upgrade_status},
+    {"/2080", on_set_ipc_upgrade},
+    {"/2081", on_set_ipc_upgrade_stop},
+    {"/2082", on_get_cgi_ready},
 };
 
 NVRWEB_MODULE_ROUTES(MODULE_CAMERA, kRoutes)

@@ -6,7 +6,6 @@
 
 #include <json-c/json.h>
 
-#include "common/record_fields.h"
 #include "common/web_utils.h"
 
 // ---- Reply dispatcher (network_ipc.cpp) ----------------------------------------------------
@@ -47,8 +46,30 @@ void on_resp_create_cert(size_t count, const void *payload);           // 8316
 void on_resp_install_cert(size_t count, const void *payload);          // 8318
 
 // ---- Shared helpers ----------------------------------------------------------------------
-// The getters and setters of a record are tables of its fields
-// (common/record_fields.h).
+// One integer or text field of a record and its JSON key: the getters and
+// setters of a record are a table of these.
+struct RecField {
+    const char *key;
+    JsonKind kind; // JK_INT (int32) or JK_STRING (zero-ended text field)
+    size_t offset, size;
+};
+#define RF_INT(key, Type, member) RecField{key, JK_INT, offsetof(Type, member), sizeof(int32_t)}
+#define RF_TEXT(key, Type, member) \
+    RecField{key, JK_STRING, offsetof(Type, member), sizeof(static_cast<Type *>(nullptr)->member)}
+// Adds each field to obj under its key, in table order (texts read within
+// their field).
+void fields_to_json(json_object *obj, const void *rec, const RecField *fields, size_t n);
+// Sets each field from its key: the value when present with its type (a
+// text cut to the field), else 0 or the empty text.
+void fields_from_json(json_object *obj, void *rec, const RecField *fields, size_t n);
+template <size_t N> void fields_to_json(json_object *obj, const void *rec, const RecField (&f)[N])
+{
+    fields_to_json(obj, rec, f, N);
+}
+template <size_t N> void fields_from_json(json_object *obj, void *rec, const RecField (&f)[N])
+{
+    fields_from_json(obj, rec, f, N);
+}
 
 // Writes obj as the reply (kind 1) and releases it.
 void network_reply_json(json_object *obj);

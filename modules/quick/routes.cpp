@@ -1,3 +1,16 @@
-// Route list of the quick module. Handlers are added here as they are built;
-// the list is registered with NVRWEB_MODULE_ROUTES(MODULE_QUICK, kRoutes).
+// Route list of the quick module, registered with
+// NVRWEB_MODULE_ROUTES(MODULE_QUICK, kRoutes).
 #include "frontend/route_table.h"
+#include "modules/quick/quick.h"
+
+namespace {
+const WebRes kRoutes[] = {
+    {"/3300", on_set_ssh_enable},
+    {"/3301", on_set_auto_login},
+    {"/3302", on_set_record_mode_all},
+    {"/3303", on_set_wizard_enable},
+    {"/3304", on_set_ipc_entry},
+};
+} // namespace
+
+NVRWEB_MODULE_ROUTES(MODULE_QUICK, kRoutes)

@@ -3,7 +3,10 @@
 // feature, one comment line per group; each group's handlers are declared in
 // the header of that feature.
 #include "frontend/route_table.h"
+#include "frontend/upload_routes.h"
 #include "modules/system/accounts.h"
+#include "modules/system/audio_files.h"
+#include "modules/system/logs.h"
 #include "modules/system/maintenance.h"
 
 namespace {
@@ -26,7 +29,25 @@ const WebRes kRoutes[] = {
     {"/1024", on_clear_permission_update},
     // maintenance option commands
     {"/vb.htm", on_http_option_request},
+    // device log: types, search, details, CSV export
+    {"/1015", on_get_log_types},
+    {"/1002", on_get_log_info},
+    {"/1021", on_get_log_details},
+    {"/1003", on_download_logfile},
+    {"/1022", on_check_download_log},
+    // custom alarm sounds
+    {"/6320", on_get_audio_file_list},
+    {"/6321", on_upload_audio_file},
+    {"/6322", on_add_audio_file},
+    {"/6323", on_delete_audio_files},
+    {"/6324", on_rename_audio_file},
+    {"/6325", on_play_audio_file},
 };
+
+// The uploaded sound stays in /tmp for its handler.
+const UploadRoute kUploads[] = {{"/6321", UPLOAD_STORED}};
 } // namespace
+
+NVRWEB_MODULE_UPLOADS(kUploads)
 
 NVRWEB_MODULE_ROUTES(MODULE_SYSTEM, kRoutes)
