@@ -21,6 +21,7 @@
 #include "platform/qx_net.h"
 #include "platform/qx_p2p.h"
 #include "tests/support/network_fixture.h"
+#include "tests/support/sim_process.h"
 
 namespace {
 const char kDb[] = QXDB_PATH;
@@ -650,17 +651,9 @@ TEST_F(ServicesTest, P2pTestTalksToTheServerOnTheLoopback)
 TEST(NetworkSim, SimulatorAnswersAsATwoPortDevice)
 {
     DeviceRoot root;
-    std::vector<std::string> args = program_wrapper();
-    args.push_back(program_path("nvrweb-sim"));
-    std::vector<char *> argv;
-    for (std::string &a : args) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    std::string env_root = "NVRWEB_ROOT=" + root.path();
-    char *envp[] = {&env_root[0], nullptr};
-    pid_t pid = -1;
-    ASSERT_EQ(0, posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp));
-    for (int i = 0; i < 500 && !root.exists("/var/run/qxsocket"); i++)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::vector<std::string> answers;
+    SimProcess sim(root);
+    ASSERT_TRUE(sim.running());
 
     struct Case {
         const char *route;
@@ -678,11 +671,7 @@ TEST(NetworkSim, SimulatorAnswersAsATwoPortDevice)
         {"/7061", R"({"enableP2P":1,"region":2})", "ERR_OK"},
         {"/7060", "", ""},
     };
-    std::vector<std::string> answers;
     for (const Case &c : cases) answers.push_back(post_json(root, c.route, c.body).body());
-    kill(pid, SIGTERM);
-    int status = 0;
-    waitpid(pid, &status, 0);
 
     for (size_t i = 0; i < answers.size(); i++) {
         if (cases[i].answer.empty()) continue;

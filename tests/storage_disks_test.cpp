@@ -13,6 +13,7 @@
 #include "common/records/storage.h"
 #include "common/settings.h"
 #include "tests/support/route_fixture.h"
+#include "tests/support/sim_process.h"
 
 namespace {
 
@@ -260,33 +261,6 @@ TEST_F(DiskTest, RaidModeIsZeroOrOne)
 }
 
 // ---- The simulator ------------------------------------------------------------------------------
-
-class SimProcess {
-public:
-    explicit SimProcess(const DeviceRoot &root)
-    {
-        std::vector<std::string> args = program_wrapper();
-        args.push_back(program_path("nvrweb-sim"));
-        std::vector<char *> argv;
-        for (std::string &a : args) argv.push_back(&a[0]);
-        argv.push_back(nullptr);
-        std::string env_root = "NVRWEB_ROOT=" + root.path();
-        char *envp[] = {&env_root[0], nullptr};
-        if (posix_spawnp(&pid_, argv[0], nullptr, nullptr, argv.data(), envp) != 0) pid_ = -1;
-        for (int i = 0; i < 500 && !root.exists("/var/run/qxsocket"); i++)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ~SimProcess()
-    {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-    }
-
-private:
-    pid_t pid_ = -1;
-};
 
 TEST(StorageSim, DisksFormatWithProgressAndRecordSchedule)
 {
