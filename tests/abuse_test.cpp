@@ -29,7 +29,7 @@
 
 namespace {
 
-constexpr int kShards = 8;
+constexpr int kShards = 12;
 constexpr int kWorkers = 3; // requests of one route run side by side
 
 std::vector<std::string> registered_routes()

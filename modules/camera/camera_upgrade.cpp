@@ -96,9 +96,9 @@ int on_get_record_days(char *request)
     return 0;
 }
 
-void on_record_days_cb(const unsigned char *payload, size_t)
+void on_record_days_cb(const IpcReply &reply)
 {
-    RecordDaysReply r = camera_reply_record<RecordDaysReply>(payload, 0);
+    RecordDaysReply r = camera_reply_record<RecordDaysReply>(reply.payload, 0);
     json_object *days = json_object_new_array();
     for (int32_t d : r.days) json_object_array_add(days, json_object_new_int(d != 0 ? 1 : 0));
     reply_json(days);
@@ -118,10 +118,10 @@ int on_web_sendto_qt_cmd(char *request)
     return 0;
 }
 
-void on_gui_command_cb(const unsigned char *payload, size_t count)
+void on_gui_command_cb(const IpcReply &reply)
 {
     char text[1024];
-    reply_text_at(payload, count, GUI_RESULT_OFFSET, text, sizeof text);
+    reply_text_at(reply.payload, reply.count, GUI_RESULT_OFFSET, text, sizeof text);
     json_object *o = json_object_new_object();
     json_add_text(o, "result", text);
     reply_json(o);
@@ -133,10 +133,10 @@ int on_web_get_chip_code(char *)
     return 0;
 }
 
-void on_chip_code_cb(const unsigned char *payload, size_t count)
+void on_chip_code_cb(const IpcReply &reply)
 {
     char text[256];
-    reply_text_at(payload, count, 0, text, sizeof text);
+    reply_text_at(reply.payload, reply.count, 0, text, sizeof text);
     json_object *o = json_object_new_object();
     json_add_text(o, "chip_code", text);
     reply_json(o);
@@ -148,10 +148,10 @@ int on_web_get_motion_status(char *)
     return 0;
 }
 
-void on_motion_state_cb(const unsigned char *payload, size_t)
+void on_motion_state_cb(const IpcReply &reply)
 {
     json_object *o = json_object_new_object();
-    json_add_text(o, "Motion", MaskText(camera_reply_record<uint64_t>(payload, 0)).text);
+    json_add_text(o, "Motion", MaskText(camera_reply_record<uint64_t>(reply.payload, 0)).text);
     reply_json(o);
 }
 
@@ -226,9 +226,9 @@ int on_cgi_get_ipc_type(char *request)
     return 0;
 }
 
-void on_camera_type_cb(const unsigned char *payload, size_t)
+void on_camera_type_cb(const IpcReply &reply)
 {
-    CameraTypeReply r = camera_reply_record<CameraTypeReply>(payload, 0);
+    CameraTypeReply r = camera_reply_record<CameraTypeReply>(reply.payload, 0);
     json_object *o = json_object_new_object();
     json_add_int(o, "chnid", r.channel);
     json_add_field(o, "ipaddr", r.ip);
@@ -253,10 +253,10 @@ int on_set_ipc_upgrade_prepare(char *request)
     return 0;
 }
 
-void on_upgrade_check_cb(const unsigned char *payload, size_t)
+void on_upgrade_check_cb(const IpcReply &reply)
 {
     json_object *o = json_object_new_object();
-    json_add_int(o, "res", camera_reply_record<int32_t>(payload, 0));
+    json_add_int(o, "res", camera_reply_record<int32_t>(reply.payload, 0));
     reply_json(o);
 }
 
@@ -266,9 +266,9 @@ int on_get_ipc_upgrade_status(char *)
     return 0;
 }
 
-void on_upgrade_status_cb(const unsigned char *payload, size_t)
+void on_upgrade_status_cb(const IpcReply &reply)
 {
-    UpgradeStatus st = camera_reply_record<UpgradeStatus>(payload, 0);
+    UpgradeStatus st = camera_reply_record<UpgradeStatus>(reply.payload, 0);
     char text[2048];
     size_t len = 0;
     // Each line is appended only while it fits whole.
@@ -306,11 +306,11 @@ int on_set_ipc_upgrade(char *request)
     return 0;
 }
 
-void on_upgrade_start_cb(const unsigned char *payload, size_t)
+void on_upgrade_start_cb(const IpcReply &reply)
 {
-    UpgradeStatus st = camera_reply_record<UpgradeStatus>(payload, 0);
+    UpgradeStatus st = camera_reply_record<UpgradeStatus>(reply.payload, 0);
     json_object *o = json_object_new_object();
-    json_add_int(o, "chnid", camera_reply_record<int32_t>(payload, 0));
+    json_add_int(o, "chnid", camera_reply_record<int32_t>(reply.payload, 0));
     json_object *list = json_object_new_array();
     for (int i = 0; i < UPGRADE_CHANNELS; i++)
         if ((st.channels >> i) & 1) json_object_array_add(list, json_object_new_int(st.status[i]));

@@ -355,15 +355,15 @@ int on_cgi_set_face_config(char *request)
 
 // ---- Reply callbacks ------------------------------------------------------------------------------
 
-void on_pcnt_res_cb(const unsigned char *payload, size_t)
+void on_pcnt_res_cb(const IpcReply &reply)
 {
     json_object *o = json_object_new_object();
-    json_add_int(o, "res", camera_reply_record<int32_t>(payload, 0));
+    json_add_int(o, "res", camera_reply_record<int32_t>(reply.payload, 0));
     camera_reply_json(o);
     g_callback_done = 1;
 }
 
-void on_report_backup_cb(const unsigned char *, size_t)
+void on_report_backup_cb(const IpcReply &)
 {
     json_object *o = json_object_new_object();
     json_add_int(o, "res", 0);
@@ -371,7 +371,7 @@ void on_report_backup_cb(const unsigned char *, size_t)
     g_callback_done = 1;
 }
 
-void on_face_config_cb(const unsigned char *payload, size_t count)
+void on_face_config_cb(const IpcReply &reply)
 {
-    on_cgi_common_json_cb(static_cast<int>(count), payload);
+    on_cgi_common_json_cb(static_cast<int>(reply.count), reply.payload);
 }

@@ -76,8 +76,6 @@ bool parse_test_request(const JsonDoc &doc, TestRequestInfo *info)
     return true;
 }
 
-int first_int(const unsigned char *payload) { return camera_reply_record<int32_t>(payload, 0); }
-
 } // namespace
 
 // ---- Camera list (/2001, /2007) ---------------------------------------------------------
@@ -88,11 +86,11 @@ int on_get_ipc_list(char *)
     return 0;
 }
 
-void on_ipc_list_cb(const unsigned char *payload, size_t count)
+void on_ipc_list_cb(const IpcReply &reply)
 {
     json_object *list = json_object_new_array();
-    for (size_t i = 0; i < count; i++) {
-        CameraListRecord r = camera_reply_record<CameraListRecord>(payload, i);
+    for (size_t i = 0; i < reply.count; i++) {
+        CameraListRecord r = camera_reply_record<CameraListRecord>(reply.payload, i);
         char name[128] = "";
         if (valid_channel(r.id)) camera_osd_name(r.id, name, sizeof name);
         json_object *e = json_object_new_object();
@@ -144,11 +142,11 @@ int on_search_ipc(char *request)
     return 0;
 }
 
-void on_ipc_search_cb(const unsigned char *payload, size_t count)
+void on_ipc_search_cb(const IpcReply &reply)
 {
     json_object *list = json_object_new_array();
-    for (size_t i = 0; i < count; i++) {
-        CameraSearchRecord r = camera_reply_record<CameraSearchRecord>(payload, i);
+    for (size_t i = 0; i < reply.count; i++) {
+        CameraSearchRecord r = camera_reply_record<CameraSearchRecord>(reply.payload, i);
         // Names that are not plain ASCII are not passed on.
         bool ascii = true;
         for (size_t k = 0; k < sizeof r.name && r.name[k]; k++)
@@ -176,7 +174,7 @@ void on_ipc_search_cb(const unsigned char *payload, size_t count)
         json_object_array_add(list, e);
     }
     json_object *o = json_object_new_object();
-    json_add_text(o, "resultString", count > 0 ? "OK" : "NO");
+    json_add_text(o, "resultString", reply.count > 0 ? "OK" : "NO");
     json_object_object_add(o, "IPC", list);
     camera_reply_json(o);
     finish();
@@ -232,11 +230,11 @@ int on_set_ipc_network(char *request)
     return 0;
 }
 
-void on_ipc_network_cb(const unsigned char *payload, size_t)
+void on_ipc_network_cb(const IpcReply &reply)
 {
     static const char *const kResults[] = {"OK", "NETWORK_ERR", "INVALID_USER", "UNKNOWN_ERR",
                                            "PROTO_NOT_SUPPORT"};
-    int status = first_int(payload);
+    int status = ipc_reply_int(reply);
     json_object *o = json_object_new_object();
     json_add_text(o, "resultString", status >= 0 && status <= 4 ? kResults[status] : "ERROR");
     camera_reply_json(o);
@@ -274,9 +272,9 @@ int on_get_ipc_network_batch_result(char *)
     return 0;
 }
 
-void on_ipc_batch_result_cb(const unsigned char *payload, size_t)
+void on_ipc_batch_result_cb(const IpcReply &reply)
 {
-    CameraBatchResult r = camera_reply_record<CameraBatchResult>(payload, 0);
+    CameraBatchResult r = camera_reply_record<CameraBatchResult>(reply.payload, 0);
     int n = r.count < 0 ? 0 : (r.count > MAX_CAMERAS ? MAX_CAMERAS : r.count);
     json_object *list = json_object_new_array();
     for (int i = 0; i < n; i++) {
@@ -323,9 +321,9 @@ int on_test_ipc_connection2(char *request)
     return 0;
 }
 
-void on_ipc_test_cb(const unsigned char *payload, size_t)
+void on_ipc_test_cb(const IpcReply &reply)
 {
-    int status = first_int(payload);
+    int status = ipc_reply_int(reply);
     const char *text = "UNKOWNERROR";
     if (status == 0 || status == 4) text = "OK";
     else if (status == 1) text = "NETWORKERROR";
@@ -349,10 +347,10 @@ int on_web_get_ipc_model_type(char *request)
     return 0;
 }
 
-void on_ipc_model_type_cb(const unsigned char *payload, size_t)
+void on_ipc_model_type_cb(const IpcReply &reply)
 {
     json_object *o = json_object_new_object();
-    json_add_int(o, "type", first_int(payload));
+    json_add_int(o, "type", ipc_reply_int(reply));
     camera_reply_json(o);
     finish();
 }
@@ -363,11 +361,11 @@ int on_web_get_channels_model(char *)
     return 0;
 }
 
-void on_channels_model_cb(const unsigned char *payload, size_t)
+void on_channels_model_cb(const IpcReply &reply)
 {
     json_object *list = json_object_new_array();
     for (size_t i = 0; i < MAX_CAMERAS; i++) {
-        ChannelModelEntry r = camera_reply_record<ChannelModelEntry>(payload, i);
+        ChannelModelEntry r = camera_reply_record<ChannelModelEntry>(reply.payload, i);
         json_object *e = json_object_new_object();
         json_add_int(e, "chnid", r.id);
         json_add_field(e, "ipaddr", r.ip_addr);
@@ -383,10 +381,10 @@ void on_channels_model_cb(const unsigned char *payload, size_t)
 
 // ---- Day flags (8100) ----------------------------------------------------------------------------
 
-void on_day_flags_cb(const unsigned char *payload, size_t)
+void on_day_flags_cb(const IpcReply &reply)
 {
     json_object *days = json_object_new_array();
-    for (size_t d = 0; d < 31; d++) json_object_array_add(days, json_object_new_int(payload[4 + d] != '0' ? 1 : 0));
+    for (size_t d = 0; d < 31; d++) json_object_array_add(days, json_object_new_int(reply.payload[4 + d] != '0' ? 1 : 0));
     camera_reply_json(days);
     finish();
 }

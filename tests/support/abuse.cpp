@@ -178,6 +178,9 @@ std::vector<std::string> scan_route_keys(const std::string &source_dir)
         std::regex(R"re(\{\s*"([A-Za-z][A-Za-z0-9_.\-]{0,63})"\s*,)re"),
         std::regex(R"re(json_object_object_get(?:_ex)?\s*\([^,;()]+,\s*"([A-Za-z0-9_.\-]{1,64})")re"),
         std::regex(R"re(on_cgi_get_\w+_json\s*\([^,;()]+,\s*"([A-Za-z0-9_.\-]{1,64})")re"),
+        // Field tables (RF_INT("key", ...), and their two-letter row macros
+        // such as DI(GET, "key", ...)) and the camera relay's lookups.
+        std::regex(R"re(\b(?:RF_INT|RF_TEXT|RECORD_INT|RECORD_TEXT|relay_member|[A-Z]{2})\s*\((?:\s*[\w.>-]+\s*,)?\s*"([A-Za-z0-9_.\-]{1,64})")re"),
     };
     std::set<std::string> keys;
     std::vector<std::string> dirs = {source_dir + "/common"};
