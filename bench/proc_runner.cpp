@@ -1,7 +1,11 @@
 // Whole-process benchmark: runs CGI programs as the web server does (fork,
 // exec, environment, standard input), paired with a minimal C CGI run in the
 // same loop, and reports the median time of each, the median of the paired
-// ratios and each program's peak resident memory.
+// ratios and each program's peak resident memory. Two yardsticks: the C CGI
+// linked dynamically (NVRWEB_BASELINE_CGI) and linked statically
+// (NVRWEB_STATIC_BASELINE_CGI); the static one is the honest floor, since
+// nvrweb.cgi is static itself. Each run of the program is paired with a run
+// of each yardstick, in alternating order.
 //
 // Usage: nvrweb-proc-bench ROOT RUNS CASE...
 //   CASE = label|program|METHOD|route|body[|content type]
@@ -127,30 +131,41 @@ int main(int argc, char **argv)
     std::string root = argv[1];
     int runs = atoi(argv[2]);
     const char *baseline = getenv("NVRWEB_BASELINE_CGI");
+    const char *static_baseline = getenv("NVRWEB_STATIC_BASELINE_CGI");
     std::string base = baseline ? baseline : "minimal_cgi";
-    printf("%-28s %10s %10s %8s %10s %10s %6s\n", "case", "median ms", "C CGI ms", "ratio", "peak KiB",
-           "C CGI KiB", "bytes");
+    std::string sbase = static_baseline ? static_baseline : "minimal_cgi_static";
+    printf("%-28s %10s %10s %10s %8s %8s %10s %6s\n", "case", "median ms", "C dyn ms", "C static", "x dyn",
+           "x static", "peak KiB", "bytes");
     for (int i = 3; i < argc; i++) {
         std::vector<std::string> f = split(argv[i], '|');
         Case c{f[0], f[1], f[2], f[3], f[4], f[5]};
-        std::vector<double> t, tb, ratio;
-        long rss = 0, rss_b = 0;
+        std::vector<double> t, tb, ts, ratio, sratio;
+        long rss = 0;
         size_t bytes = 0;
         int bad = 0;
         for (int r = 0; r < 3; r++) run(root, c, c.program); // warm the caches
         for (int r = 0; r < runs; r++) {
-            Sample a = run(root, c, c.program);
-            Sample b = run(root, c, base);
+            Sample a, b, d;
+            if (r % 2) {
+                b = run(root, c, base);
+                d = run(root, c, sbase);
+                a = run(root, c, c.program);
+            } else {
+                a = run(root, c, c.program);
+                d = run(root, c, sbase);
+                b = run(root, c, base);
+            }
             if (a.status != 0) bad++;
             t.push_back(a.ms);
             tb.push_back(b.ms);
+            ts.push_back(d.ms);
             ratio.push_back(a.ms / b.ms);
+            sratio.push_back(a.ms / d.ms);
             rss = std::max(rss, a.maxrss_kb);
-            rss_b = std::max(rss_b, b.maxrss_kb);
             bytes = a.out_bytes;
         }
-        printf("%-28s %10.3f %10.3f %8.2f %10ld %10ld %6zu%s\n", c.label.c_str(), median(t), median(tb),
-               median(ratio), rss, rss_b, bytes, bad ? "  (non-zero exit)" : "");
+        printf("%-28s %10.3f %10.3f %10.3f %8.2f %8.2f %10ld %6zu%s\n", c.label.c_str(), median(t), median(tb),
+               median(ts), median(ratio), median(sratio), rss, bytes, bad ? "  (non-zero exit)" : "");
         fflush(stdout);
     }
     return 0;

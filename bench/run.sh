@@ -42,9 +42,9 @@ mp50=$(mp 52428800)
 login='{"userName":"admin","md5":"21232f297a57a5a743894a0e4a801fc3"}'
 ct='multipart/form-data; boundary=BNDRY'
 
-echo "== whole process, paired with a minimal C CGI ($runs runs each; median)"
+echo "== whole process, paired with a minimal C CGI linked dynamically and statically ($runs runs each; median)"
 cd "$B"
-NVRWEB_BASELINE_CGI=./minimal_cgi ./nvrweb-proc-bench "$root" "$runs" \
+NVRWEB_BASELINE_CGI=./minimal_cgi NVRWEB_STATIC_BASELINE_CGI=./minimal_cgi_static ./nvrweb-proc-bench "$root" "$runs" \
     "settings read /6010|./nvrweb.cgi|POST|/6010|{\"chnid\":0}" \
     "log-in /1000|./nvrweb.cgi|POST|/1000|$login" \
     "daemon wait /2001|./nvrweb.cgi|POST|/2001|{}" \

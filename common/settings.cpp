@@ -109,13 +109,22 @@ int nvr_db_update(const char *path, const NvrDbTable &t, int key, const std::fun
 
 bool nvr_db_register(const NvrDbTable *table)
 {
-    if (!table || !qxdb_valid_table_name(table->name)) return false;
-    for (size_t i = 0; i < g_table_count; i++) {
-        if (strcmp(g_tables[i]->name, table->name) == 0) return g_tables[i] == table;
-    }
-    if (g_table_count >= sizeof g_tables / sizeof g_tables[0]) return false;
+    // Runs for every declared table at the start of every request, so it
+    // only records the table; nvr_db_registry_problem() checks the names.
+    if (!table || g_table_count >= sizeof g_tables / sizeof g_tables[0]) return false;
     g_tables[g_table_count++] = table;
     return true;
+}
+
+const char *nvr_db_registry_problem()
+{
+    for (size_t i = 0; i < g_table_count; i++) {
+        if (!qxdb_valid_table_name(g_tables[i]->name)) return g_tables[i]->name;
+        for (size_t j = 0; j < i; j++)
+            if (strcmp(g_tables[i]->name, g_tables[j]->name) == 0 && g_tables[i] != g_tables[j])
+                return g_tables[i]->name;
+    }
+    return nullptr;
 }
 
 const NvrDbTable *nvr_db_find_table(const char *name)

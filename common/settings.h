@@ -79,6 +79,10 @@ struct NvrDbTable {
 // Registers a table for copy_table_column_int(); the declaration macros do
 // it. A second, different description of the same table name is refused.
 bool nvr_db_register(const NvrDbTable *table);
+// The first declared table whose name is not a valid table name or is taken
+// by another declaration; nullptr when all are sound (checked by the tests,
+// not at every start).
+const char *nvr_db_registry_problem();
 const NvrDbTable *nvr_db_find_table(const char *name);
 
 template <size_t N>

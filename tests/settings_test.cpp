@@ -496,3 +496,11 @@ TEST_F(SettingsRecords, DeviceRecordFollowsTheParameters)
     EXPECT_EQ(64, d.max_cameras);
     EXPECT_EQ(0, d.alarm_in);
 }
+
+TEST(SettingsRegistry, DeclaredTablesHaveValidDistinctNames)
+{
+    // Registration at start-up only records the tables; their names are
+    // checked here, over every table the modules declare.
+    const char *problem = nvr_db_registry_problem();
+    EXPECT_EQ(nullptr, problem) << problem;
+}

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <thread>
 
 #include "common/records/system_info.h"
@@ -311,6 +312,21 @@ TEST(FirmwareDecoding, Base64Decoding)
 
 TEST(FirmwareDecoding, AesDecryption)
 {
+    // Round trips through OpenSSL's encryption: every length around the
+    // block size and a long random text, for each key size.
+    std::mt19937 rng(7);
+    for (const std::string &key : {std::string("0123456789abcdef"), std::string("0123456789abcdefghijklmn"),
+                                   std::string("0123456789abcdefghijklmnopqrstuv")}) {
+        for (size_t len : {0, 1, 15, 16, 17, 31, 32, 33, 4097}) {
+            std::string plain(len, '\0');
+            for (char &ch : plain) ch = static_cast<char>(rng());
+            const std::string b64 = encrypt_package(plain, key);
+            std::string data, out;
+            ASSERT_TRUE(qx_base64_decode(b64.c_str(), b64.size(), &data));
+            EXPECT_EQ(static_cast<int>(len), aesDecryWeb(data, key.c_str(), &out)) << key.size() << " " << len;
+            EXPECT_EQ(plain, out) << key.size() << " " << len;
+        }
+    }
     for (const std::string &key : {std::string(16, 'a'), std::string(24, 'b'), std::string(32, 'c')}) {
         const std::string plain(1000, 'p');
         const std::string b64 = encrypt_package(plain, key);
