@@ -67,16 +67,6 @@ void close_conn(QxDbConn *c)
     delete c;
 }
 
-// Runs a statement without results, retrying while the file is busy.
-int exec_retry(sqlite3 *db, const char *sql, double deadline)
-{
-    for (int attempt = 0;; attempt++) {
-        int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-        if (!is_busy(rc) || now_seconds() > deadline) return rc;
-        backoff(attempt);
-    }
-}
-
 bool file_in_wal_mode(const std::string &host)
 {
     int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
@@ -94,11 +84,15 @@ bool file_in_wal_mode(const std::string &host)
 // pages, a lookaside pool of 100 slots of 1200 bytes, both threaded through
 // at open) costs more page faults than it saves allocations: pages are
 // allocated as they are read, and the lookaside pool is kept small.
+// Every use of a connection is serialised by g_mu, so the library's own
+// mutexes and its memory statistics are left out.
 void configure_library_once()
 {
     static bool done = false;
     if (done) return;
     done = true;
+    sqlite3_config(SQLITE_CONFIG_MULTITHREAD);
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0);
     sqlite3_config(SQLITE_CONFIG_LOOKASIDE, 128, 32);
 }
@@ -108,7 +102,7 @@ QxDbConn *open_conn(const std::string &host)
     configure_library_once();
     sqlite3 *db = nullptr;
     int rc = sqlite3_open_v2(host.c_str(), &db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         set_error(db, "open");
         sqlite3_close_v2(db);
@@ -116,16 +110,15 @@ QxDbConn *open_conn(const std::string &host)
     }
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     sqlite3_extended_result_codes(db, 1);
-    // Switching to WAL needs a moment of exclusive access; the setting then
-    // stays with the file, so later opens find it already in place and skip
-    // the statement (bytes 18 and 19 of the file header are 2 in WAL mode).
-    double deadline = now_seconds() + kBusyTimeoutMs / 1000.0;
-    if (!file_in_wal_mode(host)) rc = exec_retry(db, "PRAGMA journal_mode=WAL", deadline);
-    if (rc != SQLITE_OK) {
-        set_error(db, "open");
-        sqlite3_close_v2(db);
-        return nullptr;
-    }
+    // The rollback journal, not a write-ahead log: every request is a process
+    // of its own that opens the file once, and with a log each such first
+    // opener rebuilds the log's index by reading the whole log, which grows
+    // with every write until a checkpoint (a few megabytes: milliseconds on
+    // every request). A file left in log mode (bytes 18 and 19 of its header
+    // are 2) is switched back once; that needs a moment of exclusive access,
+    // and while others hold the file it simply stays in log mode until a
+    // later open.
+    if (file_in_wal_mode(host)) sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
     QxDbConn *c = new QxDbConn;
     c->db = db;
     c->pid = getpid();
