@@ -7,7 +7,7 @@
 // The web client draws on a canvas of 460 x 260 points; line and object
 // box coordinates are converted between it and the camera's frame, in 64
 // bits and clamped to the frame, so no request can overflow them.
-#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -26,9 +26,9 @@
 
 namespace {
 int64_t clamp64(int64_t v, int64_t lo, int64_t hi) { return v < lo ? lo : v > hi ? hi : v; }
-// Request numbers beyond the canvas many times over mean nothing; bounding
-// them keeps every product far inside 64 bits.
-const int64_t kCoordLimit = 1LL << 31;
+// Values and frames are bounded to the int range: every product stays far
+// inside 64 bits and every result fits the record's int.
+const int64_t kCoordLimit = INT32_MAX;
 } // namespace
 
 int32_t vca_to_camera(int64_t v, int64_t frame, int64_t canvas)
@@ -54,7 +54,6 @@ void vca_split_position(const char *text, int32_t out[4])
     const char *p = text;
     for (int i = 0; i < 4; i++) {
         const char *end = strchr(p, ';');
-        errno = 0;
         long long v = strtoll(p, nullptr, 10); // stops at ';' or the end
         out[i] = static_cast<int32_t>(clamp64(v, INT32_MIN, INT32_MAX));
         if (!end) break;
