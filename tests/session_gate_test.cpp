@@ -258,6 +258,23 @@ TEST_F(SessionGateTest, LogInLogOutAndRefusalsChangeNothing)
     EXPECT_EQ(1, read_user_by_name(QXDB_PATH, &u, "mallory"));
     EXPECT_EQ(0u, daemon.count());
 
+    // An upload is refused before its body is stored anywhere.
+    CgiRequest up;
+    up.method = "POST";
+    up.route = "/6321";
+    up.content_type = "multipart/form-data; boundary=XyZ";
+    up.body = "--XyZ\r\nContent-Disposition: form-data; name=\"file\"; filename=\"bell.wav\"\r\n\r\n"
+              "RIFF\r\n--XyZ--\r\n";
+    const std::vector<std::string> tmp_before = root.list("/tmp");
+    EXPECT_TRUE(refused(run_cgi(root, up), kNoSession));
+    up.env["HTTP_COOKIE"] = "sessionId=" + id;
+    up.route = "/1008";
+    EXPECT_TRUE(refused(run_cgi(root, up), kNoPermission));
+    EXPECT_EQ(tmp_before, root.list("/tmp"));
+    up.route = "/6321";
+    EXPECT_FALSE(refused(run_cgi(root, up), kNoSession));
+    EXPECT_NE(tmp_before, root.list("/tmp"));
+
     EXPECT_EQ("OK", post_as("/1014", "", cookie).body());
     EXPECT_TRUE(refused(get("/6042", cookie), kNoSession));
 

@@ -189,3 +189,26 @@ TEST(SessionStoreFiles, MissingAndBrokenDatabase)
 }
 
 } // namespace
+
+namespace {
+
+// A fresh database logs requests without a session and keeps sessions 30
+// idle minutes; an existing choice survives another init.
+TEST(SessionSettingsInit, FactoryValues)
+{
+    DeviceRoot root;
+    auto tool = [&](const std::vector<std::string> &args) {
+        std::vector<std::string> argv = program_wrapper();
+        argv.push_back(program_path("nvrweb-settings"));
+        argv.insert(argv.end(), args.begin(), args.end());
+        return run_program(argv, {{"NVRWEB_ROOT", root.path()}}, "");
+    };
+    ASSERT_EQ(0, tool({"init"}).status);
+    EXPECT_EQ("1\n", tool({"param", "get", SESSION_CHECK_KEY}).out);
+    EXPECT_EQ("30\n", tool({"param", "get", SESSION_IDLE_KEY}).out);
+    ASSERT_EQ(0, tool({"param", "set", SESSION_CHECK_KEY, "2"}).status);
+    ASSERT_EQ(0, tool({"init"}).status);
+    EXPECT_EQ("2\n", tool({"param", "get", SESSION_CHECK_KEY}).out);
+}
+
+} // namespace
