@@ -538,10 +538,16 @@ namespace {
 // of `size` bytes split one.
 void cut_whole_characters(char *field, size_t size, size_t full_length)
 {
-    size_t n = strnlen(field, size);
+    const size_t n = strnlen(field, size);
     if (n >= full_length) return;
-    while (n > 0 && (static_cast<unsigned char>(field[n]) & 0xC0) == 0x80) n--;
-    memset(field + n, 0, size - n);
+    // The lead byte of the last character copied, and the length it announces.
+    size_t lead = n;
+    while (lead > 0 && (static_cast<unsigned char>(field[lead - 1]) & 0xC0) == 0x80) lead--;
+    if (lead == 0) return;
+    lead--;
+    const unsigned char b = static_cast<unsigned char>(field[lead]);
+    const size_t length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+    if (lead + length > n) memset(field + lead, 0, size - lead);
 }
 
 // A text element URL-decoded, then cut into the field; false (field left
