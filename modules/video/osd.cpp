@@ -339,15 +339,23 @@ void on_cam_mask_cb(const void *header, const void *payload, size_t count)
 
 int on_get_ipc_model_type(char *request) { return channel_request(request, REPLY_CAM_MODEL_TYPE - 5000, REPLY_TEXT); }
 
-void on_cam_model_type_cb(const void *header, const void *payload, size_t)
+namespace {
+// Answers {key: the reply's first int}.
+void answer_first_int(const void *header, const void *payload, const char *key)
 {
-    int32_t result = 0;
-    ipc_reply_record(header, payload, 0, &result);
+    int32_t value = 0;
+    ipc_reply_record(header, payload, 0, &value);
     json_object *o = json_object_new_object();
-    json_add_int(o, "result", result);
+    json_add_int(o, key, value);
     cgi_writeback_json(REPLY_JSON, o);
     json_object_put(o);
     g_callback_done = 1;
+}
+} // namespace
+
+void on_cam_model_type_cb(const void *header, const void *payload, size_t)
+{
+    answer_first_int(header, payload, "result");
 }
 
 int on_delete_privacy_mask(char *request)
@@ -376,11 +384,5 @@ int on_cgi_set_privacy_edit(char *request)
 
 void on_cam_mask_edit_cb(const void *header, const void *payload, size_t)
 {
-    int32_t status = 0;
-    ipc_reply_record(header, payload, 0, &status);
-    json_object *o = json_object_new_object();
-    json_add_int(o, "res", status);
-    cgi_writeback_json(REPLY_JSON, o);
-    json_object_put(o);
-    g_callback_done = 1;
+    answer_first_int(header, payload, "res");
 }
