@@ -86,7 +86,8 @@ TEST_F(OsdTest, RecorderOsd)
     EXPECT_LE(nvr_db_stored(kDb, nvr_db_osd::desc), 1);
     json_object *o = json(reply_of(post("/6000", "2")));
     EXPECT_EQ(std::string(31, 'k'), str_at(o, "camName"));
-    EXPECT_EQ(0.25, json_object_get_double(at(o, "datePosY")) - 0.25);
+    EXPECT_EQ(0.5, json_object_get_double(at(o, "datePosY")));
+    EXPECT_EQ("CAM4", str_at(json(reply_of(post("/6000", "3"))), "camName"));
     EXPECT_EQ("", reply_of(post("/6000", "64")));
     EXPECT_EQ("", reply_of(post("/6000", "two")));
 }

@@ -4,6 +4,7 @@
 //
 // Channels outside 0..63 never reach the database or the daemon; a request
 // that fails its checks mostly gets no reply at all, as the pages expect.
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -51,6 +52,8 @@ int on_get_osd_info(char *request)
     if (!request || !parse_decimal(request, &channel) || !valid_channel(channel)) return 0;
     OsdRecord rec{};
     read_osd(kDb, &rec, channel);
+    // A channel never named shows the name the rest of the system gives it.
+    if (!rec.name[0]) snprintf(rec.name, sizeof rec.name, "CAM%d", channel + 1);
     json_object *o = json_object_new_object();
     json_add_int(o, "camId", channel);
     json_add_field(o, "camName", rec.name);
