@@ -77,7 +77,7 @@ void on_diagnosis_cb(const IpcReply &reply)
 
 int on_export_diagnosis(char *)
 {
-    if (IsFileExisted(kExportRunning)) { // an export is running
+    if (IsFileExisted(kExportRunning) == 0) { // an export is running
         cgi_writeback_webserver(REPLY_TEXT, "Failed");
         return 0;
     }
