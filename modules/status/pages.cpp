@@ -58,13 +58,20 @@ ChannelFacts g_channels;
 void read_channel_facts()
 {
     g_channels.count = max_cameras();
+    std::vector<CameraRecord> cams(MAX_CAMERAS);
+    std::vector<OsdRecord> osds(MAX_CAMERAS);
+    int n_cams = 0, n_osds = 0;
+    if (read_cameras(kDb, cams.data(), MAX_CAMERAS, &n_cams) != 0) n_cams = 0;
+    if (read_osds(kDb, osds.data(), MAX_CAMERAS, &n_osds) != 0) n_osds = 0;
     for (int ch = 0; ch < g_channels.count; ch++) {
-        read_osd_name(kDb, g_channels.name[ch], NAME_SIZE, ch);
-        CameraRecord cam{};
-        read_camera(kDb, &cam, ch);
-        copy_field(g_channels.ip[ch], sizeof g_channels.ip[ch], cam.ip_addr, sizeof cam.ip_addr);
+        const CameraRecord &cam = cams[ch];
+        const OsdRecord &osd = osds[ch];
+        if (ch < n_osds && osd.name[0]) copy_field(g_channels.name[ch], NAME_SIZE, osd.name, sizeof osd.name);
+        else snprintf(g_channels.name[ch], NAME_SIZE, "CAM%d", ch + 1);
+        g_channels.ip[ch][0] = '\0';
+        if (ch < n_cams) copy_field(g_channels.ip[ch], sizeof g_channels.ip[ch], cam.ip_addr, sizeof cam.ip_addr);
         if (!g_channels.ip[ch][0]) COPY_TEXT(g_channels.ip[ch], "--");
-        g_channels.enable[ch] = cam.enable;
+        g_channels.enable[ch] = ch < n_cams ? cam.enable : 0;
     }
 }
 
