@@ -95,19 +95,18 @@ void web_set_request(const char *cookie, const char *remote_addr)
 const char *cgi_request_cookie() { return g_request_cookie; }
 const char *cgi_request_remote_addr() { return g_request_remote_addr; }
 
-int get_current_username(char *buffer, size_t size)
+int cookie_value(const char *name, char *buffer, size_t size)
 {
     const char *cookie = cgi_request_cookie();
-    if (!buffer || size == 0 || !cookie) return -1;
+    if (!name || !*name || !buffer || size == 0 || !cookie) return -1;
     // "name=value" pairs separated by ';' and blanks: the pair named exactly
-    // "userName" (not "xuserName", not "userNameX").
-    static const char kName[] = "userName";
-    const size_t name_len = sizeof kName - 1;
+    // `name` (for "userName" not "xuserName", not "userNameX").
+    const size_t name_len = strlen(name);
     for (const char *p = cookie; *p;) {
         while (*p == ' ' || *p == '\t' || *p == ';') p++;
         const char *end = strchr(p, ';');
         size_t len = end ? static_cast<size_t>(end - p) : strlen(p);
-        if (len > name_len && strncmp(p, kName, name_len) == 0 && p[name_len] == '=') {
+        if (len > name_len && strncmp(p, name, name_len) == 0 && p[name_len] == '=') {
             // A value holding '=' counts from behind its first '='.
             const char *value = p + name_len + 1;
             size_t value_len = len - name_len - 1;
@@ -123,6 +122,8 @@ int get_current_username(char *buffer, size_t size)
     }
     return -1;
 }
+
+int get_current_username(char *buffer, size_t size) { return cookie_value("userName", buffer, size); }
 
 int cgi_init_log_info(OpLogRecord *record)
 {

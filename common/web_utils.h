@@ -35,6 +35,9 @@ const char *cgi_request_remote_addr();
 // ---- Operation log ---------------------------------------------------------
 int cgi_init_log_info(OpLogRecord *record);
 int get_current_username(char *buffer, size_t size);
+// The value of the first cookie pair named exactly `name`, cut to size-1
+// characters. 0 when found, -1 when not.
+int cookie_value(const char *name, char *buffer, size_t size);
 
 // ---- Text copies -------------------------------------------------------------
 // Copies src into dst (size bytes), cut to size-1 characters; the rest of dst

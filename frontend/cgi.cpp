@@ -14,6 +14,7 @@
 #include "platform/device_path.h"
 #include "common/web_utils.h"
 #include "frontend/route_table.h"
+#include "frontend/session_gate.h"
 #include "frontend/upload_routes.h"
 
 char *cgiServerSoftware, *cgiServerName, *cgiGatewayInterface, *cgiServerProtocol, *cgiServerPort,
@@ -78,6 +79,15 @@ bool copy_route(char *route, size_t size)
 }
 
 CgiOutcome g_outcome = CGI_ANSWERED;
+// The session check's verdict on the request being taken in.
+CgiOutcome g_gate = CGI_ANSWERED;
+
+// Dispatches the request text unless the session check refuses it.
+int dispatch(const char *route, char *text)
+{
+    g_gate = session_gate(route, text);
+    return g_gate == CGI_ANSWERED ? DispatchWebReq(route, text) : 0;
+}
 
 int hex_digit(char c)
 {
@@ -206,7 +216,7 @@ int cgiDealGet()
         }
     }
     text[o] = '\0';
-    return DispatchWebReq(route, text);
+    return dispatch(route, text);
 }
 
 int cgiDealPost()
@@ -221,7 +231,7 @@ int cgiDealPost()
         if (!fgets(body + used, static_cast<int>(kPostSize - used), cgiIn)) break;
         used += strlen(body + used);
     }
-    int rc = DispatchWebReq(route, body);
+    int rc = dispatch(route, body);
     free(body);
     return rc;
 }
@@ -330,20 +340,24 @@ void write_status(CgiOutcome outcome)
         CgiOutcome outcome;
         const char *status;
         const char *extra;
+        const char *type;
         const char *text;
     };
+    static const char kText[] = "text/plain", kJson[] = "application/json";
     static const Status kStatus[] = {
-        {CGI_NO_ROUTE, "404 Not Found", "", "no such route"},
-        {CGI_BAD_METHOD, "405 Method Not Allowed", "Allow: GET, POST\r\n", "method not allowed"},
-        {CGI_NO_LENGTH, "411 Length Required", "", "a request body needs its length"},
-        {CGI_TOO_LARGE, "413 Payload Too Large", "", "request body too large"},
-        {CGI_BAD_TYPE, "415 Unsupported Media Type", "", "unsupported content type"},
-        {CGI_BAD_BODY, "400 Bad Request", "", "request body not readable"},
-        {CGI_ANSWERED, "400 Bad Request", "", "no answer to this request"},
+        {CGI_NO_ROUTE, "404 Not Found", "", kText, "no such route"},
+        {CGI_BAD_METHOD, "405 Method Not Allowed", "Allow: GET, POST\r\n", kText, "method not allowed"},
+        {CGI_NO_LENGTH, "411 Length Required", "", kText, "a request body needs its length"},
+        {CGI_TOO_LARGE, "413 Payload Too Large", "", kText, "request body too large"},
+        {CGI_BAD_TYPE, "415 Unsupported Media Type", "", kText, "unsupported content type"},
+        {CGI_BAD_BODY, "400 Bad Request", "", kText, "request body not readable"},
+        {CGI_NO_SESSION, "403 Forbidden", "", kJson, "{\"status\":\"NO SESSION\"}"},
+        {CGI_NO_PERMISSION, "403 Forbidden", "", kJson, "{\"status\":\"NO PERMISSION\"}"},
+        {CGI_ANSWERED, "400 Bad Request", "", kText, "no answer to this request"},
     };
     for (const Status &st : kStatus) {
         if (st.outcome != outcome) continue;
-        fprintf(stdout, "Status: %s\r\n%sContent-type: text/plain\r\n\r\n%s\n", st.status, st.extra, st.text);
+        fprintf(stdout, "Status: %s\r\n%sContent-type: %s\r\n\r\n%s\n", st.status, st.extra, st.type, st.text);
         fflush(stdout);
         return;
     }
@@ -366,11 +380,12 @@ bool length_missing()
 CgiOutcome intake()
 {
     char route[128];
+    g_gate = CGI_ANSWERED;
     if (!copy_route(route, sizeof route) || !FindWebRes(route)) return CGI_NO_ROUTE;
     if (strcasecmp(cgiRequestMethod, "get") == 0) {
         cgiContentLength = static_cast<int>(strlen(cgiQueryString));
         cgiDealGet();
-        return CGI_ANSWERED;
+        return g_gate;
     }
     if (strcasecmp(cgiRequestMethod, "post") != 0) return CGI_BAD_METHOD;
     const bool multipart = strcasecmp(cgiContentType, "multipart/form-data") == 0;
@@ -379,8 +394,10 @@ CgiOutcome intake()
     if (!multipart) {
         if (cgiContentLength > kPostLimit) return CGI_TOO_LARGE;
         cgiDealPost();
-        return CGI_ANSWERED;
+        return g_gate;
     }
+    // An upload is checked on its cookie before any of its body is stored.
+    if ((g_gate = session_gate(route, nullptr)) != CGI_ANSWERED) return g_gate;
     if (strcmp(cgiPathInfo, "/1010") != 0 && cgiParseFormInput() != cgiParseSuccess) return CGI_BAD_BODY;
     cgiDealUpload();
     return CGI_ANSWERED;

@@ -33,7 +33,9 @@ extern FILE *cgiOut;
 // Fills the variables above from the environment.
 void cgi_read_environment();
 
-// Intakes: each ends in one DispatchWebReq(route, request text).
+// Intakes: each ends in one DispatchWebReq(route, request text) once the
+// session check (frontend/session_gate.h) lets the request through; uploads
+// are checked by cgi_main() before their body is parsed.
 int cgiDealGet();
 int cgiDealPost();
 int cgiDealUpload();
@@ -52,6 +54,8 @@ enum CgiOutcome {
     CGI_NO_LENGTH,  // 411: POST body with a transfer encoding and no length
     CGI_TOO_LARGE,  // 413: POST body over the intake's limit
     CGI_BAD_BODY,   // 400: multipart body that could not be parsed
+    CGI_NO_SESSION,    // 403 {"status":"NO SESSION"}: the route needs a valid session
+    CGI_NO_PERMISSION, // 403 {"status":"NO PERMISSION"}: the route needs an administrator
 };
 CgiOutcome cgi_request_outcome();
 // cgi_main() without reading the environment: the CGI variables, cgiIn and

@@ -19,6 +19,9 @@ export NVRWEB_ROOT="$root"
 
 if [ -x build/nvrweb-settings ]; then
     build/nvrweb-settings init
+    # The dev device enforces sessions: every route but the log-in, the
+    # log-out and the language texts needs the "sessionId" cookie.
+    build/nvrweb-settings param set session_check 2
     if ! build/nvrweb-settings user list | grep -q '"name": *"admin"'; then
         build/nvrweb-settings user add admin admin 0 >/dev/null
         echo "settings: created user admin (password admin, level 0)"
@@ -51,11 +54,13 @@ base="http://127.0.0.1:$port/cgi-bin/nvrweb.cgi"
 cat <<TXT
 
 nvrweb dev device on http://127.0.0.1:$port/ (device root: devroot/)
-Try:
-  curl -s -H 'Content-Type: application/json' -d '{"userName":"admin","md5":"21232f297a57a5a743894a0e4a801fc3"}' $base/1000
-  curl -s '$base/2001'
+Sessions are enforced (session_check 2): log in, then send the session id
+as the "sessionId" cookie. Try:
+  sid=\$(curl -s -H 'Content-Type: application/json' -d '{"userName":"admin","md5":"21232f297a57a5a743894a0e4a801fc3"}' $base/1000 | sed 's/.*"sessionId":"\([0-9]*\)".*/\1/')
+  curl -s '$base/2001'                      # 403 {"status":"NO SESSION"}
+  curl -s -b "sessionId=\$sid" '$base/2001'
   curl -s '$base/json?lang=en-US&page=login'
-  curl -s -H 'Content-Type: application/json' -d '{}' $base/6010
+  curl -s -b "sessionId=\$sid" -H 'Content-Type: application/json' -d '{}' $base/6010
 Debug log: devroot/mnt/nand/cgi_log.txt. Ctrl-C stops everything.
 TXT
 wait

@@ -60,4 +60,16 @@ status=$(curl -s -o /dev/null -w '%{http_code}' "$base/9999")
 [ "$status" = 404 ] || { echo "unknown route answered $status"; exit 1; }
 status=$(curl -s -o /dev/null -w '%{http_code}' -I "$base/6010")
 [ "$status" = 405 ] || { echo "HEAD answered $status"; exit 1; }
+# Sessions enforced: a request without the session cookie is refused, the
+# same with the cookie of a log-in is served.
+if [ -x "$build/nvrweb-settings" ]; then
+    settings() { NVRWEB_ROOT="$root2" "$build/nvrweb-settings" "$@"; }
+    settings init && settings param set session_check 2 && settings user add admin admin 0 >/dev/null
+    out=$(curl -s -i -g "$base/6010?{%22chnid%22:3}" | tr -d '\r')
+    case "$out" in "HTTP/1.1 403"*'{"status":"NO SESSION"}') ;; *) echo "no refusal without a session: $out"; exit 1 ;; esac
+    sid=$(curl -s -H 'Content-Type: application/json' -d '{"userName":"admin","md5":"21232f297a57a5a743894a0e4a801fc3"}' \
+        "$base/1000" | sed 's/.*"sessionId":"\([0-9]*\)".*/\1/')
+    out=$(curl -s -g -b "lang=en; sessionId=$sid" "$base/6010?{%22chnid%22:3}")
+    case "$out" in '{"chnid":3,'*) ;; *) echo "session $sid not served: $out"; exit 1 ;; esac
+fi
 echo "lighttpd smoke test passed"

@@ -12,9 +12,6 @@ int on_user_login_from_mail(char *request);  // /1018
 int on_user_logout(char *request);           // /1014
 // Reply 8504 of the mailed-link log-in: cookies and redirect.
 void on_user_login_from_mail_cb(size_t count, const void *payload);
-// Writes a session id of 32 decimal digits and its zero into out (33 bytes)
-// from the system's random source. -1 when no random bytes could be had.
-int get_session_id(char *out, size_t size);
 
 // ---- language.cpp -------------------------------------------------------------------
 int on_change_language(char *request);       // /1001

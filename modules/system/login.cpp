@@ -2,15 +2,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/random.h>
+#include <ctime>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/device_path.h"
 #include "common/ipc.h"
 #include "common/records/login.h"
 #include "common/records/user.h"
+#include "common/sessions.h"
 #include "common/settings.h"
 #include "common/web_utils.h"
 #include "frontend/cgi.h"
@@ -22,6 +21,7 @@ namespace {
 enum { kLoginNameMax = 255, kLoginDigestMax = 32 };
 enum { LOGIN_NO_USER = -1, LOGIN_REFUSED_LEVEL = -2 };
 enum { kLevelNoWeb = 3 }; // accounts of this level cannot log in through the web
+enum { kMailLevel = 2 };  // the level of a mailed link's session
 
 const JsonPolicy kLoginPolicy[] = {
     {"userName", JK_STRING},
@@ -84,48 +84,15 @@ json_object *login_reply(const UserRecord &user, const char *session_id, const D
     return obj;
 }
 
-bool random_bytes(unsigned char *buf, size_t len)
+// The session a log-in hands out: stored when sessions are kept, else only
+// made up as the reply's id. False when none could be had.
+bool start_session(int slot, const char *user, int level, char (&id)[SESSION_ID_DIGITS + 1])
 {
-    size_t got = 0;
-    while (got < len) {
-        ssize_t n = getrandom(buf + got, len - got, 0);
-        if (n > 0) {
-            got += static_cast<size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            break; // no getrandom() on this kernel: fall back to the device
-        }
-    }
-    if (got == len) return true;
-    int fd = open("/dev/urandom", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    while (got < len) {
-        ssize_t n = read(fd, buf + got, len - got);
-        if (n > 0) got += static_cast<size_t>(n);
-        else if (!(n < 0 && errno == EINTR)) break;
-    }
-    close(fd);
-    return got == len;
+    if (session_check_mode(QXDB_PATH) == SESSION_CHECK_OFF) return get_session_id(id, sizeof id) == 0;
+    return session_start(QXDB_PATH, slot, user, level, static_cast<int64_t>(time(nullptr)), id) == 0;
 }
 
 } // namespace
-
-int get_session_id(char *out, size_t size)
-{
-    enum { kDigits = 32 };
-    if (!out || size < kDigits + 1) return -1;
-    size_t n = 0;
-    unsigned char buf[64];
-    while (n < kDigits) {
-        if (!random_bytes(buf, sizeof buf)) return -1;
-        // Bytes of 250 and more are dropped so that every digit is as likely.
-        for (size_t i = 0; i < sizeof buf && n < kDigits; i++)
-            if (buf[i] < 250) out[n++] = static_cast<char>('0' + buf[i] % 10);
-    }
-    out[n] = '\0';
-    return 0;
-}
 
 int on_user_login(char *request)
 {
@@ -148,9 +115,11 @@ int on_user_login(char *request)
         cgi_writeback_webserver(REPLY_TEXT, text);
         return 0;
     }
-    char session_id[33];
-    if (get_session_id(session_id, sizeof session_id) != 0) {
-        cgi_log("OnSystem", __LINE__, "", "log-in: no random source for the session id");
+    char account[sizeof user.name + 1];
+    copy_field(account, sizeof account, user.name, sizeof user.name);
+    char session_id[SESSION_ID_DIGITS + 1];
+    if (!start_session(user.id, account, user.type, session_id)) {
+        cgi_log("OnSystem", __LINE__, "", "log-in: no session for %s", account);
         cgi_error_to_webserver(REPLY_TEXT);
         return 0;
     }
@@ -192,9 +161,14 @@ void on_user_login_from_mail_cb(size_t, const void *payload)
         char domain[50];
         size_t n = strcspn(cgiServerAddr ? cgiServerAddr : "", ":");
         copy_field(domain, sizeof domain, cgiServerAddr, n);
-        static const char *const kCookies[][2] = {
-            {"userName", "temp"}, {"userType", "2"},        {"permission", "0"},
-            {"sessionId", "0"},   {"language", "en-US"},
+        // Where sessions are kept, the link's session is a real one of level 2.
+        char session_id[SESSION_ID_DIGITS + 1] = "0";
+        if (session_check_mode(QXDB_PATH) != SESSION_CHECK_OFF)
+            session_start(QXDB_PATH, SESSION_NO_ACCOUNT, "temp", kMailLevel, static_cast<int64_t>(time(nullptr)),
+                          session_id);
+        const char *const kCookies[][2] = {
+            {"userName", "temp"},     {"userType", "2"},        {"permission", "0"},
+            {"sessionId", session_id}, {"language", "en-US"},
         };
         for (const auto &c : kCookies) cgiHeaderCookieSetString(c[0], c[1], 600, "/", domain);
         cgiHeaderLocation("../../html/index.html");
@@ -204,8 +178,11 @@ void on_user_login_from_mail_cb(size_t, const void *payload)
     g_callback_done = 1;
 }
 
-int on_user_logout(char *)
+int on_user_logout(char *request)
 {
+    char ids[2][SESSION_ID_DIGITS + 1];
+    const int count = session_request_ids(request, ids);
+    for (int i = 0; i < count; i++) session_end(QXDB_PATH, ids[i]);
     cgi_writeback_webserver(REPLY_TEXT, "OK");
     cgi_send_oplog(202, 900);
     return 0;

@@ -4,11 +4,51 @@
 #include "common/records/motion.h"
 #include "common/web_utils.h"
 #include "modules/video/motion.h"
+#include "modules/video/vca.h"
+#include "common/records/vca.h"
 
 namespace {
 // Reply code -> answer. One line per waiting request of the module.
 const VideoReplyEntry kVideoReplies[] = {
     {REPLY_MOTION_MAP, sizeof(MotionMapRecord), REPLY_TEXT, on_get_motion_map_cb},
+
+    // ---- Video content analysis, camera-side detectors, fisheye, regional counting ----
+#define VCA_REPLY(request, Rec, kind, fn) {(request) + IPC_REPLY_OFFSET, sizeof(Rec), kind, fn}
+    VCA_REPLY(IPC_VCA_REGION0_GET, VcaAnalysisRecord, REPLY_JSON, on_vca_analysis_cb),
+    VCA_REPLY(IPC_VCA_REGION1_GET, VcaAnalysisRecord, REPLY_JSON, on_vca_analysis_cb),
+    VCA_REPLY(IPC_VCA_MOTION_GET, VcaAnalysisRecord, REPLY_JSON, on_vca_analysis_cb),
+    VCA_REPLY(IPC_VCA_TAMPER_GET, VcaAnalysisRecord, REPLY_JSON, on_vca_analysis_cb),
+    VCA_REPLY(IPC_VCA_LINE_GET, VcaLineRecord, REPLY_JSON, on_vca_line_cb),
+    VCA_REPLY(IPC_VCA_LOITER_GET, VcaAnalysisRecord, REPLY_JSON, on_vca_analysis_cb),
+    VCA_REPLY(IPC_VCA_HUMAN_GET, VcaAnalysisRecord, REPLY_JSON, on_vca_analysis_cb),
+    VCA_REPLY(IPC_VCA_PEOPLE_GET, VcaPeopleRecord, REPLY_JSON, on_vca_people_cb),
+    VCA_REPLY(IPC_VCA_SUPPORT, VcaSupportReply, REPLY_JSON, on_vca_support_cb),
+    VCA_REPLY(IPC_VCA_SETTINGS_GET, VcaSettingsRecord, REPLY_JSON, on_vca_settings_cb),
+    VCA_REPLY(IPC_VCA_LEFT_REMOVED_GET, VcaLeftRemovedRecord, REPLY_JSON, on_vca_leftremove_cb),
+    VCA_REPLY(IPC_VCA_LINE2_GET, VcaLine2Record, REPLY_JSON, on_vca_line2_cb),
+    VCA_REPLY(IPC_VCA_SETTINGS2_GET, VcaSettings2Record, REPLY_JSON, on_vca_settings2_cb),
+    VCA_REPLY(IPC_VCA_REGION0_SET, int32_t, REPLY_TEXT, on_vca_status_cb),
+    VCA_REPLY(IPC_VCA_REGION1_SET, int32_t, REPLY_TEXT, on_vca_status_cb),
+    VCA_REPLY(IPC_VCA_MOTION_SET, int32_t, REPLY_TEXT, on_vca_status_cb),
+    VCA_REPLY(IPC_VCA_TAMPER_SET, int32_t, REPLY_TEXT, on_vca_status_cb),
+    VCA_REPLY(IPC_VCA_LINE_SET, int32_t, REPLY_TEXT, on_vca_status_cb),
+    VCA_REPLY(IPC_VCA_LOITER_SET, int32_t, REPLY_TEXT, on_vca_status_cb),
+    VCA_REPLY(IPC_VCA_HUMAN_SET, int32_t, REPLY_TEXT, on_vca_status_cb),
+    VCA_REPLY(IPC_VCA_PEOPLE_SET, int32_t, REPLY_TEXT, on_vca_status_cb),
+    VCA_REPLY(IPC_VCA_LINE2_SET, int32_t, REPLY_TEXT, on_vca_status_cb),
+    VCA_REPLY(IPC_VCA_SETTINGS_SET, int32_t, REPLY_JSON, on_vca_status_cb),
+    VCA_REPLY(IPC_VCA_PEOPLE_CLEAR, int32_t, REPLY_JSON, on_vca_status_cb),
+    VCA_REPLY(IPC_VCA_LEFT_REMOVED_SET, int32_t, REPLY_JSON, on_vca_status_cb),
+    VCA_REPLY(IPC_VCA_SETTINGS2_SET, int32_t, REPLY_JSON, on_vca_status_cb),
+    VCA_REPLY(IPC_FISHEYE_MODE_SET, int32_t, REPLY_JSON, on_vca_status_cb),
+    VCA_REPLY(IPC_CAMERAIO_GET, CameraIoReply, REPLY_JSON, on_cameraio_cb),
+    VCA_REPLY(IPC_VOLUMEDETECT_GET, VolumeDetectReply, REPLY_JSON, on_volumedetect_cb),
+    VCA_REPLY(IPC_FISHEYE_MODE_GET, FisheyeMode, REPLY_TEXT, on_fisheye_mode_cb),
+    VCA_REPLY(IPC_FISHEYE_CHECK, FisheyeSupport, REPLY_JSON, on_fisheye_check_cb),
+    VCA_REPLY(IPC_FISHEYE_SET, int32_t, REPLY_JSON, on_vca_res_cb),
+    VCA_REPLY(IPC_REGIONAL_PCNT_GET, RegionalPcntRecord, REPLY_JSON, on_regional_pcnt_cb),
+    VCA_REPLY(IPC_REGIONAL_PCNT_SET, int32_t, REPLY_JSON, on_vca_res_cb),
+#undef VCA_REPLY
 };
 } // namespace
 

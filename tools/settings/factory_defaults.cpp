@@ -35,5 +35,9 @@ const FactoryParam kFactoryParams[] = {
     {"raidmode", "0"},
     {"esata_type", "0"},
     {"group_mode", "0"},
+    // Sessions: requests without one are logged, not refused, until the
+    // check is set to 2; idle sessions end after 30 minutes.
+    {"session_check", "1"},
+    {"session_idle_minutes", "30"},
 };
 const size_t kFactoryParamCount = sizeof kFactoryParams / sizeof kFactoryParams[0];
