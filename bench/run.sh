@@ -37,6 +37,15 @@ mp() {
       printf -- '\r\n--BNDRY--\r\n'; } > "$f"
     echo "$f"
 }
+# A plate-list import as large as the POST intake takes (30719 characters).
+plates=$root/plates.json
+python3 -c 'import sys
+e=[]; n=0
+while True:
+    s="[\"%s\",\"PL%%20%05d\"]" % ("black" if n % 2 == 0 else "white", n)
+    if 30 + sum(len(x) + 1 for x in e) + len(s) > 30700: break
+    e.append(s); n += 1
+sys.stdout.write("{\"cnt\":%d,\"plate\":[%s]}" % (n, ",".join(e)))' > "$plates"
 mp1=$(mp 1048576)
 mp50=$(mp 52428800)
 login='{"userName":"admin","md5":"21232f297a57a5a743894a0e4a801fc3"}'
@@ -49,6 +58,7 @@ NVRWEB_BASELINE_CGI=./minimal_cgi NVRWEB_STATIC_BASELINE_CGI=./minimal_cgi_stati
     "log-in /1000|./nvrweb.cgi|POST|/1000|$login" \
     "daemon wait /2001|./nvrweb.cgi|POST|/2001|{}" \
     "unknown route|./nvrweb.cgi|GET|/9999|" \
+    "plate import /6184, intake limit|./nvrweb.cgi|POST|/6184|@$plates" \
     "upload 1 MB|./nvrweb-echo.cgi|POST|/1019|@$mp1|$ct" \
     "upload 50 MB|./nvrweb-echo.cgi|POST|/1019|@$mp50|$ct"
 echo "(upload throughput: body size / median ms)"
@@ -83,3 +93,7 @@ printf "%-28s %12s %8s\n" "daemon route /2001" "$daemon" "$(python3 -c "print(f'
 echo
 echo "== in-process micro benchmarks"
 $B/nvrweb_bench --benchmark_filter="RouteLookup|Multipart|Schedule|Codec" 2>/dev/null | grep -E "^(BM_|Benchmark|-)"
+
+echo
+echo "== plate list of 10,000 entries: import through /6184's handler, read back by plate"
+$B/nvrweb_bench --benchmark_filter="PlateList" 2>/dev/null | grep -E "^(BM_|Benchmark|-)"

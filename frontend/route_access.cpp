@@ -48,7 +48,7 @@ const RouteAccessEntry kRouteAccess[] = {
     {"/dw.cgi", ROUTE_ADMIN, kFirmware},
 
     // Maintenance: restart, configuration file, retention, weekly restart,
-    // service access.
+    // service access, packet capture and diagnosis export.
     {"/1004", ROUTE_ADMIN, kMaintenance}, // restart
     {"/1007", ROUTE_ADMIN, kMaintenance}, // export the configuration
     {"/1013", ROUTE_ADMIN, kMaintenance}, // download it
@@ -57,6 +57,11 @@ const RouteAccessEntry kRouteAccess[] = {
     {"/1033", ROUTE_ADMIN, kMaintenance}, // weekly restart
     {"/1023", ROUTE_ADMIN, kMaintenance}, // database upgrade flag
     {"/3300", ROUTE_ADMIN, kMaintenance}, // SSH access
+    {"/8005", ROUTE_ADMIN, kMaintenance}, // packet capture: start (the traffic of every client)
+    {"/8006", ROUTE_ADMIN, kMaintenance}, // stop it
+    {"/8007", ROUTE_ADMIN, kMaintenance}, // download the capture
+    {"/6310", ROUTE_ADMIN, kMaintenance}, // diagnosis export
+    {"/6311", ROUTE_ADMIN, kMaintenance}, // its download
 
     // Factory settings: reset, service commands, factory camera set-up.
     {"/1006", ROUTE_ADMIN, kFactory},   // factory reset

@@ -531,3 +531,108 @@ void qxdb_close_all()
 }
 
 const char *qxdb_last_error() { return g_last_error.c_str(); }
+
+// ---- Text-keyed records ---------------------------------------------------------------
+// One SQLite table keyed by (table name, key text), beside the numbered
+// records; keys are bound like every value.
+namespace {
+const char kTextRecordsTable[] = "text_records";
+}
+
+int QxDbTxn::ensure_text_records()
+{
+    if (!write_) {
+        g_last_error = "write in a read transaction";
+        return -1;
+    }
+    if (text_ensured_) return 0;
+    int rc = sqlite3_exec(conn_->db,
+                          "CREATE TABLE IF NOT EXISTS text_records (tbl TEXT NOT NULL, key TEXT NOT NULL, "
+                          "data BLOB NOT NULL, PRIMARY KEY (tbl, key)) WITHOUT ROWID",
+                          nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        set_error(conn_->db, "create table");
+        return fail(rc);
+    }
+    text_ensured_ = true;
+    return 0;
+}
+
+int QxDbTxn::missing_text_records()
+{
+    return table_exists(kTextRecordsTable) || busy_ ? -1 : 0;
+}
+
+int QxDbTxn::text_get(const char *table, const char *key, void *rec, size_t size)
+{
+    if (!qxdb_valid_table_name(table) || !key || (!rec && size)) return -1;
+    Stmt s(conn_, "SELECT data FROM text_records WHERE tbl=?1 AND key=?2");
+    if (!s) return missing_text_records();
+    sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
+    sqlite3_bind_text(s.get(), 2, key, -1, SQLITE_STATIC);
+    int rc = s.step();
+    if (rc == SQLITE_DONE) return 0;
+    if (rc != SQLITE_ROW) return fail(rc);
+    const void *data = sqlite3_column_blob(s.get(), 0);
+    size_t len = static_cast<size_t>(sqlite3_column_bytes(s.get(), 0));
+    if (size) {
+        size_t n = data ? std::min(len, size) : 0;
+        if (n) memcpy(rec, data, n);
+        memset(static_cast<char *>(rec) + n, 0, size - n);
+    }
+    return 1;
+}
+
+int QxDbTxn::text_put(const char *table, const char *key, const void *rec, size_t size)
+{
+    if (!qxdb_valid_table_name(table) || !key || (!rec && size)) return -1;
+    if (ensure_text_records() < 0) return -1;
+    Stmt s(conn_, "INSERT OR REPLACE INTO text_records (tbl, key, data) VALUES (?1, ?2, ?3)");
+    if (!s) return fail(sqlite3_errcode(conn_->db));
+    sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
+    sqlite3_bind_text(s.get(), 2, key, -1, SQLITE_STATIC);
+    sqlite3_bind_blob(s.get(), 3, size ? rec : "", static_cast<int>(size), SQLITE_STATIC);
+    int rc = s.step();
+    return rc == SQLITE_DONE ? 0 : fail(rc);
+}
+
+int QxDbTxn::text_del(const char *table, const char *key)
+{
+    if (!qxdb_valid_table_name(table) || !key || !write_) return -1;
+    Stmt s(conn_, "DELETE FROM text_records WHERE tbl=?1 AND key=?2");
+    if (!s) return missing_text_records();
+    sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
+    sqlite3_bind_text(s.get(), 2, key, -1, SQLITE_STATIC);
+    int rc = s.step();
+    return rc == SQLITE_DONE ? 0 : fail(rc);
+}
+
+int QxDbTxn::text_scan(const char *table, const std::function<void(const char *, const void *, size_t)> &fn)
+{
+    if (!qxdb_valid_table_name(table)) return -1;
+    Stmt s(conn_, "SELECT key, data FROM text_records WHERE tbl=?1 ORDER BY key");
+    if (!s) return missing_text_records();
+    sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
+    int rows = 0;
+    for (;;) {
+        int rc = s.step();
+        if (rc == SQLITE_DONE) return rows;
+        if (rc != SQLITE_ROW) return fail(rc);
+        std::string key = column_string(s.get(), 0);
+        const void *data = sqlite3_column_blob(s.get(), 1);
+        size_t len = data ? static_cast<size_t>(sqlite3_column_bytes(s.get(), 1)) : 0;
+        fn(key.c_str(), data, len);
+        rows++;
+    }
+}
+
+int64_t QxDbTxn::text_count(const char *table)
+{
+    if (!qxdb_valid_table_name(table)) return -1;
+    Stmt s(conn_, "SELECT count(*) FROM text_records WHERE tbl=?1");
+    if (!s) return missing_text_records();
+    sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
+    int rc = s.step();
+    if (rc != SQLITE_ROW) return fail(rc);
+    return sqlite3_column_int64(s.get(), 0);
+}

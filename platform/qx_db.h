@@ -62,6 +62,16 @@ public:
     // Calls fn(key, value) for every parameter in key order.
     int param_scan(const std::function<void(const char *key, const char *value)> &fn);
 
+    // Records keyed by a text instead of a number (the plate lists): rows of
+    // (table, key text, blob) in a store of their own. get: 1 when stored
+    // (rec filled as by get()), 0 when not. put replaces a stored row. del:
+    // 0 also when there was none. scan visits the table's rows in key order.
+    int text_get(const char *table, const char *key, void *rec, size_t size);
+    int text_put(const char *table, const char *key, const void *rec, size_t size);
+    int text_del(const char *table, const char *key);
+    int text_scan(const char *table, const std::function<void(const char *key, const void *data, size_t length)> &fn);
+    int64_t text_count(const char *table);
+
     bool writable() const { return write_; }
 
 private:
@@ -71,6 +81,8 @@ private:
     bool table_exists(const char *table);
     int ensure_table(const char *table);
     int missing_records();
+    int ensure_text_records();
+    int missing_text_records();
     int param_write(const char *verb, const char *key, const char *value);
     int fail(int rc);
     QxDbConn *conn_;
@@ -78,6 +90,7 @@ private:
     bool busy_ = false;
     bool failed_ = false; // a joined call failed: the transaction rolls back
     std::string ensured_; // last store made sure of in this transaction
+    bool text_ensured_ = false;
 };
 
 enum { QXDB_READ = 0, QXDB_WRITE = 1 };

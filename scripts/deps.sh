@@ -8,7 +8,7 @@ for job in "$@"; do
     case "$job" in
     build) ;;
     test) pkgs="$pkgs libgtest-dev libgmock-dev lighttpd curl python3 ffmpeg openssl unzip" ;; # ffmpeg: ffprobe reads the AVI downloads; openssl: reads the certificates; unzip: OEM packages
-    dev) pkgs="$pkgs lighttpd lighttpd-mod-openssl curl openssl python3 unzip" ;; # TLS module and tool: HTTPS by hand (README); python3: the configuration tool of tools/devbin
+    dev) pkgs="$pkgs lighttpd lighttpd-mod-openssl curl openssl python3 unzip tcpdump" ;; # TLS module and tool: HTTPS by hand (README); python3: the configuration tool of tools/devbin; tcpdump: the packet capture (loopback only)
     arm) pkgs="$pkgs g++-arm-linux-gnueabihf qemu-user libjson-c-dev:armhf libsqlite3-dev:armhf libssl-dev:armhf libstdc++6:armhf" ;;
     fuzz) pkgs="$pkgs clang libclang-rt-14-dev" ;;
     bench) pkgs="$pkgs libbenchmark-dev lighttpd curl wrk hyperfine valgrind" ;;

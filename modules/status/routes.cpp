@@ -1,3 +1,28 @@
-// Route list of the status module. Handlers are added here as they are built;
-// the list is registered with NVRWEB_MODULE_ROUTES(MODULE_STATUS, kRoutes).
+// Route list of the status module, registered with
+// NVRWEB_MODULE_ROUTES(MODULE_STATUS, kRoutes).
 #include "frontend/route_table.h"
+#include "modules/status/status.h"
+
+namespace {
+const WebRes kRoutes[] = {
+    // Status pages (pages.cpp).
+    {"/8000", on_get_network_status},
+    {"/8001", on_get_network_traffic},
+    {"/8002", on_get_camera_status},
+    {"/8003", on_get_alarm_status},
+    {"/8004", on_status_noop},
+    {"/8008", on_get_storage_summary},
+    {"/8009", on_get_poe_support},
+    {"/8010", on_get_disk_channel_info},
+    {"/8011", on_cgi_get_online_user_status},
+    // Packet capture (capture.cpp).
+    {"/8005", on_start_packet_capture},
+    {"/8006", on_stop_packet_capture},
+    {"/8007", on_download_packet_capture},
+    // Diagnosis (diagnosis.cpp).
+    {"/6310", on_export_diagnosis},
+    {"/6311", on_download_diagnosis},
+};
+} // namespace
+
+NVRWEB_MODULE_ROUTES(MODULE_STATUS, kRoutes)

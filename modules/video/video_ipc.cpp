@@ -1,8 +1,11 @@
 #include "modules/video/video_ipc.h"
 
 #include "common/ipc.h"
+#include "common/records/lpr.h"
 #include "common/records/motion.h"
+#include "common/records/osd_camera.h"
 #include "common/web_utils.h"
+#include "modules/video/lpr_osd.h"
 #include "modules/video/motion.h"
 #include "modules/video/vca.h"
 #include "common/records/vca.h"
@@ -49,6 +52,20 @@ const VideoReplyEntry kVideoReplies[] = {
     VCA_REPLY(IPC_REGIONAL_PCNT_GET, RegionalPcntRecord, REPLY_JSON, on_regional_pcnt_cb),
     VCA_REPLY(IPC_REGIONAL_PCNT_SET, int32_t, REPLY_JSON, on_vca_res_cb),
 #undef VCA_REPLY
+
+    // ---- Licence plate recognition, camera OSD and privacy masks (lpr.cpp, osd.cpp)
+    {REPLY_ANPR_SETTINGS, sizeof(AnprSettingsRecord), REPLY_JSON, on_anpr_settings_cb},
+    {REPLY_ANPR_SETTINGS_SET, sizeof(int32_t), REPLY_JSON, on_anpr_result_cb},
+    {REPLY_ANPR_SUPPORT, sizeof(AnprSupport), REPLY_JSON, on_anpr_support_cb},
+    {REPLY_CAM_ZOOM_STATE, sizeof(CamZoomState), REPLY_JSON, on_cam_zoom_state_cb},
+    {REPLY_ANPR_WILDCARDS, sizeof(AnprWildcardRecord), REPLY_JSON, on_anpr_wildcards_cb},
+    {REPLY_ANPR_WILDCARDS_SET, sizeof(int32_t), REPLY_JSON, on_anpr_result_cb},
+    {REPLY_CAM_OSD_SET, sizeof(int32_t), REPLY_TEXT, on_cam_osd_set_cb},
+    {REPLY_CAM_OSD, sizeof(CamOsdRecord), REPLY_TEXT, on_cam_osd_cb},
+    {REPLY_CAM_MASK, sizeof(CamMaskReply), REPLY_TEXT, on_cam_mask_cb},
+    {REPLY_CAM_MODEL_TYPE, sizeof(int32_t), REPLY_TEXT, on_cam_model_type_cb},
+    {REPLY_CAM_MASK_EDIT, sizeof(int32_t), REPLY_JSON, on_cam_mask_edit_cb},
+    // ---- end of licence plate recognition, OSD and masks
 };
 } // namespace
 
