@@ -10,6 +10,7 @@
 // Usage: nvrweb-proc-bench ROOT RUNS CASE...
 //   CASE = label|program|METHOD|route|body[|content type]
 //   (body may be empty; "@FILE" reads a file; content type defaults to application/json)
+//   NVRWEB_BENCH_COOKIE, when set, is sent as the request's cookie.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -73,6 +74,8 @@ Sample run(const std::string &root, const Case &c, const std::string &program)
         "QUERY_STRING=",               "REMOTE_ADDR=127.0.0.1",      "GATEWAY_INTERFACE=CGI/1.1",
         "CONTENT_TYPE=" + (c.type.empty() ? std::string("application/json") : c.type), "CONTENT_LENGTH=" + std::to_string(body_size)};
     if (const char *scale = getenv("NVRWEB_TIME_SCALE")) env.push_back(std::string("NVRWEB_TIME_SCALE=") + scale);
+    // The pages send their session cookie with every request.
+    if (const char *cookie = getenv("NVRWEB_BENCH_COOKIE")) env.push_back(std::string("HTTP_COOKIE=") + cookie);
     std::vector<char *> cenv;
     for (auto &e : env) cenv.push_back(&e[0]);
     cenv.push_back(nullptr);

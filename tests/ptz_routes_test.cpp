@@ -280,8 +280,11 @@ TEST_F(PtzRoutes, StoredSettings)
                      {R"({"tourid":1,"rowsize":1,"path":[{"preset":5}]})", true}};
     for (const auto &bad : bad_tours) {
         SCOPED_TRACE(bad.body);
-        for (const char *route : {"/6055", "/6056", "/6057"})
-            if (bad.clear_too || route != std::string("/6057")) EXPECT_EQ("", reply_of(post(route, bad.body)));
+        for (const char *route : {"/6055", "/6056", "/6057"}) {
+            if (bad.clear_too || route != std::string("/6057")) {
+                EXPECT_EQ("", reply_of(post(route, bad.body)));
+            }
+        }
         EXPECT_TRUE(traffic().empty());
     }
     EXPECT_EQ("", reply_of(post("/6054", R"({"camId":64,"panSpeed":1})")));

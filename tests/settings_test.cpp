@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 
+#include <sqlite3.h>
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -503,4 +506,46 @@ TEST(SettingsRegistry, DeclaredTablesHaveValidDistinctNames)
     // checked here, over every table the modules declare.
     const char *problem = nvr_db_registry_problem();
     EXPECT_EQ(nullptr, problem) << problem;
+}
+
+TEST_F(SettingsRecords, FileStaysInRollbackJournalMode)
+{
+    // Every request opens the file afresh: a write-ahead log would have its
+    // index rebuilt from the whole log on each first open. A file found in
+    // log mode is switched back by the next open.
+    const std::string host = qxdb_host_path(db);
+    auto header_modes = [&]() {
+        FILE *f = fopen(host.c_str(), "rb");
+        unsigned char h[20] = {};
+        if (f) {
+            EXPECT_EQ(sizeof h, fread(h, 1, sizeof h, f));
+            fclose(f);
+        }
+        return std::make_pair(h[18], h[19]);
+    };
+    const std::pair<unsigned char, unsigned char> kRollback(1, 1), kLog(2, 2);
+    auto log_exists = [&]() {
+        struct stat st;
+        return stat((host + "-wal").c_str(), &st) == 0;
+    };
+    TestChan rec{};
+    rec.chn = 3;
+    rec.mode = 7;
+    ASSERT_EQ(0, write_test_chan(db, &rec));
+    qxdb_close_all();
+    EXPECT_EQ(kRollback, header_modes());
+    EXPECT_FALSE(log_exists());
+
+    sqlite3 *raw = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(host.c_str(), &raw));
+    ASSERT_EQ(SQLITE_OK, sqlite3_exec(raw, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr));
+    sqlite3_close(raw);
+    EXPECT_EQ(kLog, header_modes());
+
+    TestChan back{};
+    ASSERT_EQ(0, read_test_chan(db, &back, 3));
+    EXPECT_EQ(7, back.mode);
+    qxdb_close_all();
+    EXPECT_EQ(kRollback, header_modes());
+    EXPECT_FALSE(log_exists());
 }
