@@ -54,7 +54,7 @@ ct='multipart/form-data; boundary=BNDRY'
 # The pages carry the session cookie of their log-in: so do the requests here
 # (a fresh settings file checks sessions in log-only mode).
 sid=$(printf '%s' "$login" | NVRWEB_ROOT=$root REQUEST_METHOD=POST PATH_INFO=/1000 CONTENT_TYPE=application/json \
-      CONTENT_LENGTH=${#login} $B/nvrweb.cgi | python3 -c 'import sys, json; t = sys.stdin.read(); print(json.loads(t[t.index("{"):]).get("sessionId", ""))')
+      CONTENT_LENGTH=${#login} $B/nvrweb.cgi | python3 -c 'import sys, json; t = sys.stdin.read(); print(json.loads(t[t.index("{"):]).get("sessionId", ""))' || true)
 export NVRWEB_BENCH_COOKIE="sessionId=$sid"
 
 echo "== whole process, paired with a minimal C CGI linked dynamically and statically ($runs runs each; median)"
