@@ -67,15 +67,22 @@ void close_conn(QxDbConn *c)
     delete c;
 }
 
-bool file_in_wal_mode(const std::string &host)
+// What the first bytes of the file say: nothing yet (absent or empty: a new
+// database), a database in rollback-journal or in log mode, or something
+// that is not a database at all.
+enum FileState { FILE_NEW, FILE_ROLLBACK, FILE_LOG, FILE_NOT_DATABASE };
+
+FileState file_state(const std::string &host)
 {
     int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return FILE_NEW;
     unsigned char header[20];
-    bool wal = pread(fd, header, sizeof header, 0) == static_cast<ssize_t>(sizeof header) &&
-               memcmp(header, "SQLite format 3", 16) == 0 && header[18] == 2 && header[19] == 2;
+    const ssize_t n = pread(fd, header, sizeof header, 0);
     close(fd);
-    return wal;
+    if (n == 0) return FILE_NEW;
+    if (n != static_cast<ssize_t>(sizeof header) || memcmp(header, "SQLite format 3", 16) != 0)
+        return FILE_NOT_DATABASE;
+    return header[18] == 2 && header[19] == 2 ? FILE_LOG : FILE_ROLLBACK;
 }
 
 // Memory set-up of the library, before its first use in the process. Every
@@ -118,7 +125,17 @@ QxDbConn *open_conn(const std::string &host)
     // are 2) is switched back once; that needs a moment of exclusive access,
     // and while others hold the file it simply stays in log mode until a
     // later open.
-    if (file_in_wal_mode(host)) sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    //
+    // The library reads nothing at open, so a file that is not a database at
+    // all is refused here, from the header read for the mode, rather than
+    // at the first statement (where it would look like a file without tables).
+    const FileState state = file_state(host);
+    if (state == FILE_NOT_DATABASE) {
+        g_last_error = "open: file is not a database";
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    if (state == FILE_LOG) sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
     QxDbConn *c = new QxDbConn;
     c->db = db;
     c->pid = getpid();
