@@ -142,8 +142,5 @@ extern const RouteModuleDecl __stop_nvrweb_routes[] __attribute__((weak));
 
 const RouteModuleDecl *route_module_decls(int *count)
 {
-    const RouteModuleDecl *first = __start_nvrweb_routes;
-    const RouteModuleDecl *end = __stop_nvrweb_routes;
-    *count = first && end > first ? static_cast<int>(end - first) : 0;
-    return *count ? first : nullptr;
+    return section_entries(__start_nvrweb_routes, __stop_nvrweb_routes, count);
 }

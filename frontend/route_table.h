@@ -94,6 +94,14 @@ template <size_t N> constexpr WebResList<N> webres_from_decls(const RouteDecl (&
 // program has none).
 const RouteModuleDecl *route_module_decls(int *count);
 
+// The entries of a section between the linker's bounds of it (nullptr and 0
+// when the section is missing or empty).
+template <typename T> const T *section_entries(const T *first, const T *end, int *count)
+{
+    *count = first && end > first ? static_cast<int>(end - first) : 0;
+    return *count ? first : nullptr;
+}
+
 enum ModuleOrder {
     MODULE_QUICK = 1,
     MODULE_ALARM = 2,
