@@ -73,11 +73,15 @@ public:
         char path[4096];
         if (!nvr_path(SESSION_FILE_PATH, path, sizeof path)) return false;
         fd_ = ::open(path, (write ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC, 0600);
-        if (fd_ < 0) return !write && errno == ENOENT;
+        if (fd_ < 0) {
+            if (write || errno != ENOENT) return false;
+            memset(recs_, 0, sizeof recs_); // no file yet: no sessions
+            return true;
+        }
         if (flock(fd_, write ? LOCK_EX : LOCK_SH) != 0) return false;
-        memset(recs_, 0, sizeof recs_);
         ssize_t n = pread(fd_, recs_, sizeof recs_, 0);
         if (n < 0) return false;
+        memset(reinterpret_cast<char *>(recs_) + n, 0, sizeof recs_ - static_cast<size_t>(n));
         // Stored records are checked like any input: a slot is used only
         // with a well-formed id, and its texts end within their fields.
         for (SessionRecord &r : recs_) {
@@ -307,40 +311,42 @@ int session_lookup(const char *db, const char *const *ids, int count, int64_t no
     if (!db_file_present(db)) return 0;
     // The sessions the ids name (at most two), then in one read of the
     // settings the mode, the idle time and the accounts of those sessions.
+    // An unreadable session file matters only where sessions are checked.
     SessionRecord candidates[2];
     int n = 0;
-    int rc = 0;
+    bool file_failed = false;
     if (count > 0) {
         SessionFile f;
-        if (!f.open(false)) rc = -1;
-        for (int i = 0; i < count && n < 2 && rc == 0; i++) {
+        file_failed = !f.open(false);
+        for (int i = 0; i < count && n < 2 && !file_failed; i++) {
             const SessionRecord *r = session_id_valid(ids[i]) ? f.find(ids[i]) : nullptr;
             if (r) candidates[n++] = *r;
         }
     }
     SessionLookup found;
-    if (rc >= 0)
-        rc = qxdb_transact(db, QXDB_READ, [&](QxDbTxn &txn) -> int {
-            found = SessionLookup();
-            bool failed = false;
-            found.mode = mode_of(param_int(txn, SESSION_CHECK_KEY, SESSION_CHECK_OFF, &failed));
-            if (failed) return -1;
-            if (found.mode == SESSION_CHECK_OFF) return 0;
-            const int64_t idle = idle_seconds(txn, &failed);
-            for (int i = 0; i < n && !found.found && !failed; i++) {
-                const SessionRecord &s = candidates[i];
-                if (expired(s, now, idle)) continue;
-                int level = current_level(txn, s, &failed);
-                if (level < 0) continue;
-                found.found = true;
-                found.level = level;
-                found.session = s;
-                found.stale = now - s.last_used >= SESSION_TOUCH_SECONDS;
-            }
-            return failed ? -1 : 0;
-        });
+    int rc = qxdb_transact(db, QXDB_READ, [&](QxDbTxn &txn) -> int {
+        found = SessionLookup();
+        bool failed = false;
+        found.mode = mode_of(param_int(txn, SESSION_CHECK_KEY, SESSION_CHECK_OFF, &failed));
+        if (failed) return -1;
+        if (found.mode == SESSION_CHECK_OFF) return 0;
+        if (file_failed) return -1;
+        const int64_t idle = idle_seconds(txn, &failed);
+        for (int i = 0; i < n && !found.found && !failed; i++) {
+            const SessionRecord &s = candidates[i];
+            if (expired(s, now, idle)) continue;
+            int level = current_level(txn, s, &failed);
+            if (level < 0) continue;
+            found.found = true;
+            found.level = level;
+            found.session = s;
+            found.stale = now - s.last_used >= SESSION_TOUCH_SECONDS;
+        }
+        return failed ? -1 : 0;
+    });
     if (rc < 0) {
-        cgi_log("dispatchreq", __LINE__, __func__, "cannot read the sessions: %s", qxdb_last_error());
+        cgi_log("dispatchreq", __LINE__, __func__, "cannot read the sessions: %s",
+                file_failed ? strerror(errno) : qxdb_last_error());
         out->mode = SESSION_CHECK_ENFORCE; // nothing known: no session
         return -1;
     }

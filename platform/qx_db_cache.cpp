@@ -2,8 +2,12 @@
 
 #include <cstring>
 #include <map>
+#include <algorithm>
+#include <cstddef>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,16 +16,24 @@ namespace {
 // File layout: a header, a table of slots (open addressing on a hash of the
 // key), then the entries one after another ([key length][value length][key]
 // [value], 8-byte aligned).
+//
+// Readers map the file and take no lock: writers (one at a time, under an
+// exclusive flock(2) lock) make the sequence number odd while they change
+// the file and even again when done, and a reader uses what it read only
+// when the number was even and unchanged around its reads. Writers never
+// shorten the file, so a mapping never reaches past its end.
 struct Header {
     char magic[8];
     uint32_t slots;
     uint32_t used; // end of the entries
+    uint32_t seq;  // odd while a writer changes the file
+    uint32_t valid;
     uint64_t dev, ino, size;
     int64_t mtime_ns, ctime_ns;
     uint32_t counter;
-    uint32_t valid;
+    uint32_t reserved;
 };
-static_assert(sizeof(Header) == 64, "cache header is 64 bytes");
+static_assert(sizeof(Header) == 72, "cache header is 72 bytes");
 
 struct Slot {
     uint32_t hash;
@@ -31,7 +43,7 @@ struct Slot {
 };
 static_assert(sizeof(Slot) == 16, "cache slot is 16 bytes");
 
-const char kMagic[8] = {'N', 'V', 'R', 'D', 'B', 'C', '1', 0};
+const char kMagic[8] = {'N', 'V', 'R', 'D', 'B', 'C', '2', 0};
 const uint32_t kDataStart = sizeof(Header) + QXDB_CACHE_SLOTS * sizeof(Slot);
 const int kMaxProbes = 16;
 
@@ -68,7 +80,7 @@ void put_identity(Header *h, const QxDbIdentity &id)
 bool header_usable(const Header &h)
 {
     return memcmp(h.magic, kMagic, sizeof kMagic) == 0 && h.slots == QXDB_CACHE_SLOTS && h.valid == 1 &&
-           h.used >= kDataStart && h.used <= QXDB_CACHE_MAX_BYTES;
+           h.used >= kDataStart && h.used <= QXDB_CACHE_MAX_BYTES && (h.seq & 1) == 0;
 }
 
 bool header_is(const Header &h, const QxDbIdentity &id)
@@ -77,32 +89,60 @@ bool header_is(const Header &h, const QxDbIdentity &id)
            h.mtime_ns == id.mtime_ns && h.ctime_ns == id.ctime_ns && h.counter == id.counter && id.valid;
 }
 
-// Entry of `key` at slot s: true and its value when the slot holds exactly
-// that key within the used part of the file.
-bool read_entry(int fd, const Slot &s, uint32_t used, const std::string &key, std::string *value)
+bool slot_in_bounds(const Slot &s, uint32_t used)
 {
-    if (s.offset < kDataStart || s.length < 8 || s.offset > used || s.length > used - s.offset ||
-        s.length > 8ull + 4096 + QXDB_CACHE_MAX_VALUE)
-        return false;
-    std::string buf(s.length, '\0');
-    if (!read_full(fd, &buf[0], buf.size(), s.offset)) return false;
+    return s.offset >= kDataStart && s.length >= 8 && s.offset <= used && s.length <= used - s.offset &&
+           s.length <= 8ull + 4096 + QXDB_CACHE_MAX_VALUE;
+}
+
+// The entry bytes of a slot hold exactly `key`: true and its value.
+bool parse_entry(const char *entry, uint32_t length, const std::string &key, std::string *value)
+{
     uint32_t lens[2];
-    memcpy(lens, buf.data(), sizeof lens);
-    if (lens[0] != key.size() || lens[1] > QXDB_CACHE_MAX_VALUE || 8ull + lens[0] + lens[1] != s.length) return false;
-    if (buf.compare(8, key.size(), key) != 0) return false;
-    if (value) value->assign(buf, 8 + key.size(), std::string::npos);
+    memcpy(lens, entry, sizeof lens);
+    if (lens[0] != key.size() || lens[1] > QXDB_CACHE_MAX_VALUE || 8ull + lens[0] + lens[1] != length) return false;
+    if (memcmp(entry + 8, key.data(), key.size()) != 0) return false;
+    if (value) value->assign(entry + 8 + key.size(), lens[1]);
     return true;
 }
 
-// Identity of a database, read through a descriptor kept per file for the
-// process. A descriptor is never closed while the process may hold the
-// library's locks on that file (closing any descriptor of a file drops the
-// process's locks on it): one of a replaced file is left open, and all are
-// closed only with the connections (qxdb_identity_close_all()).
+// Entry of `key` at slot s, read from the file (writers).
+bool read_entry(int fd, const Slot &s, uint32_t used, const std::string &key, std::string *value)
+{
+    if (!slot_in_bounds(s, used)) return false;
+    std::string buf(s.length, '\0');
+    return read_full(fd, &buf[0], buf.size(), s.offset) && parse_entry(buf.data(), s.length, key, value);
+}
+
+pid_t g_pid = 0; // this process's id, renewed in a child of fork()
+void renew_pid() { g_pid = getpid(); }
+pid_t current_pid()
+{
+    if (!g_pid) {
+        pthread_atfork(nullptr, nullptr, renew_pid);
+        renew_pid();
+    }
+    return g_pid;
+}
+
+uint32_t load_seq(const void *map)
+{
+    return __atomic_load_n(reinterpret_cast<const uint32_t *>(static_cast<const char *>(map) + offsetof(Header, seq)),
+                           __ATOMIC_ACQUIRE);
+}
+
+// Identity of a database, read through a descriptor and a mapping of the
+// file's first page kept per file for the process. A descriptor is never
+// closed while the process may hold the library's locks on that file
+// (closing any descriptor of a file drops the process's locks on it): one of
+// a replaced file is left open, and all are closed only with the connections
+// (qxdb_identity_close_all()).
+enum { kHeaderMap = 4096 };
 struct DbFile {
     int fd = -1;
     uint64_t dev = 0, ino = 0;
     pid_t pid = 0;
+    const volatile unsigned char *map = nullptr;
 };
 std::map<std::string, DbFile> g_db_files;
 
@@ -112,25 +152,32 @@ QxDbIdentity qxdb_identity(const char *host)
 {
     QxDbIdentity id;
     struct stat st;
-    if (!host || stat(host, &st) != 0 || !S_ISREG(st.st_mode)) return id;
+    if (!host || stat(host, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 100) return id;
     DbFile &f = g_db_files[host];
-    if (f.fd < 0 || f.pid != getpid() || f.dev != static_cast<uint64_t>(st.st_dev) ||
+    if (f.fd < 0 || !f.map || f.pid != current_pid() || f.dev != static_cast<uint64_t>(st.st_dev) ||
         f.ino != static_cast<uint64_t>(st.st_ino)) {
+        if (f.map && f.pid == current_pid()) munmap(const_cast<unsigned char *>(f.map), kHeaderMap);
         f = DbFile();
         int fd = open(host, O_RDONLY | O_CLOEXEC);
         struct stat fst;
         if (fd < 0) return id;
-        if (fstat(fd, &fst) != 0 || fst.st_ino != st.st_ino || fst.st_dev != st.st_dev) {
-            close(fd);
+        if (fstat(fd, &fst) != 0 || fst.st_ino != st.st_ino || fst.st_dev != st.st_dev || fst.st_size < 100) {
+            close(fd); // not the file stat() named: nobody locks it through this process
             return id;
         }
-        f.fd = fd;
+        void *m = mmap(nullptr, kHeaderMap, PROT_READ, MAP_SHARED, fd, 0);
+        f.fd = fd; // kept (see above), also when the mapping failed
         f.dev = static_cast<uint64_t>(st.st_dev);
         f.ino = static_cast<uint64_t>(st.st_ino);
-        f.pid = getpid();
+        f.pid = current_pid();
+        if (m == MAP_FAILED) return id;
+        f.map = static_cast<const volatile unsigned char *>(m);
     }
+    // The header as the library keeps it: magic text, log mode in bytes 18
+    // and 19, change counter (big-endian) at 24.
     unsigned char header[28];
-    if (!read_full(f.fd, header, sizeof header, 0) || memcmp(header, "SQLite format 3", 16) != 0) return id;
+    for (size_t i = 0; i < sizeof header; i++) header[i] = f.map[i];
+    if (memcmp(header, "SQLite format 3", 16) != 0) return id;
     if (header[18] == 2 || header[19] == 2) return id; // log mode: the counter does not follow commits
     id.dev = static_cast<uint64_t>(st.st_dev);
     id.ino = static_cast<uint64_t>(st.st_ino);
@@ -145,21 +192,28 @@ QxDbIdentity qxdb_identity(const char *host)
 
 void qxdb_identity_close_all()
 {
-    for (auto &kv : g_db_files)
-        if (kv.second.fd >= 0 && kv.second.pid == getpid()) close(kv.second.fd);
+    for (auto &kv : g_db_files) {
+        if (kv.second.pid != current_pid()) continue;
+        if (kv.second.map) munmap(const_cast<unsigned char *>(kv.second.map), kHeaderMap);
+        if (kv.second.fd >= 0) close(kv.second.fd);
+    }
     g_db_files.clear();
 }
 
 QxDbCache::~QxDbCache()
 {
-    if (fd_ >= 0 && pid_ == getpid()) close(fd_);
+    if (pid_ != current_pid()) return;
+    if (map_) munmap(const_cast<char *>(map_), map_len_);
+    if (fd_ >= 0) close(fd_);
 }
 
 bool QxDbCache::open_fd(bool create)
 {
-    if (fd_ >= 0 && pid_ == getpid()) return true;
-    fd_ = -1; // a descriptor inherited through fork() is left to the parent
-    locked_ = false;
+    if (fd_ >= 0 && pid_ == current_pid()) return true;
+    fd_ = -1; // a descriptor or mapping inherited through fork() is left alone
+    map_ = nullptr;
+    map_len_ = 0;
+    live_ = false;
     int fd = open(path_.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0600);
     if (fd < 0) return false;
     struct stat st;
@@ -168,42 +222,74 @@ bool QxDbCache::open_fd(bool create)
         return false;
     }
     fd_ = fd;
-    pid_ = getpid();
+    pid_ = current_pid();
+    return true;
+}
+
+// Maps the file as long as it is now (the entries written later are reached
+// after a new mapping).
+bool QxDbCache::remap()
+{
+    if (map_) munmap(const_cast<char *>(map_), map_len_);
+    map_ = nullptr;
+    map_len_ = 0;
+    struct stat st;
+    if (fstat(fd_, &st) != 0 || st.st_size < static_cast<off_t>(kDataStart)) return false;
+    const size_t len = std::min<size_t>(static_cast<size_t>(st.st_size), QXDB_CACHE_MAX_BYTES);
+    void *m = mmap(nullptr, len, PROT_READ, MAP_SHARED, fd_, 0);
+    if (m == MAP_FAILED) return false;
+    map_ = static_cast<const char *>(m);
+    map_len_ = len;
     return true;
 }
 
 bool QxDbCache::begin_read(const QxDbIdentity &id)
 {
+    live_ = false;
     if (!id.valid || !open_fd(false)) return false;
-    if (flock(fd_, LOCK_SH) != 0) return false;
-    locked_ = true;
-    Header h;
-    if (!read_full(fd_, &h, sizeof h, 0) || !header_is(h, id)) {
-        end_read();
-        return false;
-    }
-    used_ = h.used;
-    return true;
-}
-
-bool QxDbCache::lookup(const std::string &key, std::string *value)
-{
-    if (!locked_) return false;
-    const uint32_t h = hash_key(key);
-    for (int p = 0; p < kMaxProbes; p++) {
-        const uint32_t i = (h + static_cast<uint32_t>(p)) % QXDB_CACHE_SLOTS;
-        Slot s;
-        if (!read_full(fd_, &s, sizeof s, slot_offset(i)) || s.offset == 0) return false;
-        if (s.hash == h && read_entry(fd_, s, used_, key, value)) return true;
+    if (!map_ && !remap()) return false;
+    for (int attempt = 0; attempt < 2; attempt++) {
+        seq_ = load_seq(map_);
+        Header h;
+        memcpy(&h, map_, sizeof h);
+        __atomic_thread_fence(__ATOMIC_ACQUIRE);
+        if (load_seq(map_) != seq_ || h.seq != seq_ || !header_is(h, id)) return false;
+        if (h.used > map_len_) { // grown since it was mapped
+            if (!remap()) return false;
+            continue;
+        }
+        used_ = h.used;
+        live_ = true;
+        return true;
     }
     return false;
 }
 
-void QxDbCache::end_read()
+bool QxDbCache::lookup(const std::string &key, std::string *value)
 {
-    if (locked_) flock(fd_, LOCK_UN);
-    locked_ = false;
+    if (!live_) return false;
+    const uint32_t h = hash_key(key);
+    std::string found;
+    bool hit = false;
+    for (int p = 0; p < kMaxProbes && !hit; p++) {
+        const uint32_t i = (h + static_cast<uint32_t>(p)) % QXDB_CACHE_SLOTS;
+        Slot s;
+        memcpy(&s, map_ + slot_offset(i), sizeof s);
+        if (s.offset == 0) break;
+        hit = s.hash == h && slot_in_bounds(s, used_) && parse_entry(map_ + s.offset, s.length, key, &found);
+    }
+    // A writer that changed the file meanwhile makes every read of this
+    // transaction from the cache void.
+    __atomic_thread_fence(__ATOMIC_ACQUIRE);
+    if (load_seq(map_) != seq_) {
+        live_ = false;
+        return false;
+    }
+    if (hit && value) *value = std::move(found);
+    return hit;
 }
+
+void QxDbCache::end_read() { live_ = false; }
 
 void QxDbCache::store(const QxDbIdentity &id, const char *host,
                       const std::vector<std::pair<std::string, std::string>> &entries)
@@ -212,10 +298,10 @@ void QxDbCache::store(const QxDbIdentity &id, const char *host,
     end_read();
     if (flock(fd_, LOCK_EX) != 0) return;
     Header h;
-    if (!read_full(fd_, &h, sizeof h, 0) || !header_is(h, id)) {
+    const bool have = read_full(fd_, &h, sizeof h, 0) && memcmp(h.magic, kMagic, sizeof kMagic) == 0;
+    const uint32_t seq = have ? (h.seq + 1) | 1 : 1; // odd while changing
+    if (!have || !header_is(h, id)) {
         // Another state: start afresh, but only for the file's current state.
-        // The header is first written invalid, so that an interrupted reset
-        // leaves a cache nobody uses.
         if (qxdb_identity(host) != id) {
             flock(fd_, LOCK_UN);
             return;
@@ -224,12 +310,19 @@ void QxDbCache::store(const QxDbIdentity &id, const char *host,
         memcpy(h.magic, kMagic, sizeof kMagic);
         h.slots = QXDB_CACHE_SLOTS;
         h.used = kDataStart;
+        h.seq = seq;
         std::string zeros(kDataStart, '\0');
         if (!write_full(fd_, &h, sizeof h, 0) || !write_full(fd_, zeros.data() + sizeof h, kDataStart - sizeof h, sizeof h)) {
             flock(fd_, LOCK_UN);
             return;
         }
         put_identity(&h, id);
+    } else {
+        h.seq = seq;
+        if (!write_full(fd_, &h.seq, sizeof h.seq, offsetof(Header, seq))) {
+            flock(fd_, LOCK_UN);
+            return;
+        }
     }
     for (const auto &e : entries) {
         const std::string &key = e.first, &value = e.second;
@@ -261,6 +354,7 @@ void QxDbCache::store(const QxDbIdentity &id, const char *host,
             break;
         h.used += aligned;
     }
+    h.seq = seq + 1;
     write_full(fd_, &h, sizeof h, 0);
     flock(fd_, LOCK_UN);
 }

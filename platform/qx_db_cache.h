@@ -52,11 +52,12 @@ public:
     QxDbCache(const QxDbCache &) = delete;
     QxDbCache &operator=(const QxDbCache &) = delete;
 
-    // Opens the file for reading and checks that it belongs to `id`; false
-    // when there is no usable cache for that state (nothing is locked then).
-    // On true the file stays locked for reading until end_read().
+    // Maps the file and checks that it belongs to `id`; false when there is
+    // no usable cache for that state. Takes no lock.
     bool begin_read(const QxDbIdentity &id);
     // The value stored under key (only between begin_read() and end_read()).
+    // False also when a writer changed the file since begin_read(): the
+    // cache then stays unused until end_read().
     bool lookup(const std::string &key, std::string *value);
     void end_read();
 
@@ -71,10 +72,13 @@ public:
 
 private:
     bool open_fd(bool create);
+    bool remap();
     std::string path_;
     int fd_ = -1;
     pid_t pid_ = 0;
-    bool locked_ = false;
-    uint64_t file_size_ = 0;
+    const char *map_ = nullptr;
+    size_t map_len_ = 0;
+    bool live_ = false;
+    uint32_t seq_ = 0;
     uint32_t used_ = 0;
 };

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <set>
 
 #include "common/records/user.h"
@@ -143,6 +145,24 @@ TEST_F(SessionStoreTest, DamagedSessionFileNamesNoSession)
         EXPECT_TRUE(lookup(next, t0 + 60).found) << row.name;
         EXPECT_LE(session_stored_count(), 2) << row.name;
     }
+}
+
+// An unreadable session file refuses where sessions are checked and changes
+// nothing where they are off.
+TEST_F(SessionStoreTest, UnreadableSessionFile)
+{
+    const std::string id = start(t0);
+    ASSERT_EQ(0, unlink(root.host("/var/run/sessions").c_str()));
+    ASSERT_EQ(0, mkdir(root.host("/var/run/sessions").c_str(), 0700));
+    const char *ids[] = {id.c_str()};
+    for (int mode : {SESSION_CHECK_OFF, SESSION_CHECK_LOG, SESSION_CHECK_ENFORCE}) {
+        ASSERT_EQ(0, set_param_int(db, SESSION_CHECK_KEY, mode));
+        SessionLookup s;
+        EXPECT_EQ(mode == SESSION_CHECK_OFF ? 0 : -1, session_lookup(db, ids, 1, t0, &s)) << mode;
+        EXPECT_EQ(mode == SESSION_CHECK_OFF ? SESSION_CHECK_OFF : SESSION_CHECK_ENFORCE, s.mode) << mode;
+        EXPECT_FALSE(s.found) << mode;
+    }
+    rmdir(root.host("/var/run/sessions").c_str());
 }
 
 // The level is the account's current one; a session of an account that is

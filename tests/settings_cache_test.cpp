@@ -129,7 +129,7 @@ TEST_F(SettingsCache, DamagedCacheFileIsNeverBelieved)
     EXPECT_EQ(expected("abc"), view());
     EXPECT_EQ(expected("abc"), view());
     const std::string good = root.read(kCache);
-    ASSERT_GT(good.size(), 16448u);
+    ASSERT_GT(good.size(), 16456u);
     struct Damage {
         const char *name;
         std::string content;
@@ -137,12 +137,12 @@ TEST_F(SettingsCache, DamagedCacheFileIsNeverBelieved)
     std::string values = good, lengths = good, slots = good, used = good;
     // Entry values and key lengths overwritten, slots pointing anywhere, the
     // used size beyond the file.
-    for (size_t i = 16448; i < values.size(); i++) values[i] = static_cast<char>(i * 7);
-    for (size_t i = 16448; i + 8 <= lengths.size(); i += 8) memset(&lengths[i], 0xff, 8);
-    for (size_t i = 64; i < 16448; i += 16) memset(&slots[i + 4], static_cast<int>(i), 8);
+    for (size_t i = 16456; i < values.size(); i++) values[i] = static_cast<char>(i * 7);
+    for (size_t i = 16456; i + 8 <= lengths.size(); i += 8) memset(&lengths[i], 0xff, 8);
+    for (size_t i = 72; i < 16456; i += 16) memset(&slots[i + 4], static_cast<int>(i), 8);
     memset(&used[12], 0x7f, 4);
     const Damage rows[] = {
-        {"empty", ""},           {"short header", good.substr(0, 40)}, {"header only", good.substr(0, 64)},
+        {"empty", ""},           {"short header", good.substr(0, 40)}, {"header only", good.substr(0, 72)},
         {"cut entries", good.substr(0, good.size() - 5)}, {"garbled values", values},
         {"huge lengths", lengths}, {"wild slots", slots},  {"used past the end", used},
         {"noise", std::string(good.size(), '\xa5')},
