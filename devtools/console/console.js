@@ -284,21 +284,27 @@
     });
   }
 
-  // Hex and text of a payload: "01 00 00 00 ..." and "....".
+  // Hex and text of a payload, 16 bytes a row; a row repeating the one
+  // before it is shown as "*" (records are mostly zeros).
   function payloadView(hex) {
     const bytes = (hex.match(/[0-9a-fA-F]{2}/g) || []).map((h) => parseInt(h, 16));
     const rows = [];
+    let previous = null;
     for (let i = 0; i < bytes.length; i += 16) {
       const chunk = bytes.slice(i, i + 16);
       const hexPart = chunk.map((b) => b.toString(16).padStart(2, '0')).join(' ');
+      if (hexPart === previous && i + 16 < bytes.length) {
+        if (rows[rows.length - 1] !== '*') rows.push('*');
+        continue;
+      }
+      previous = hexPart;
       const text = chunk.map((b) => (b >= 32 && b < 127 ? String.fromCharCode(b) : '.')).join('');
       rows.push(`${i.toString(16).padStart(4, '0')}  ${hexPart.padEnd(47)}  ${text}`);
     }
     // The texts in it: runs of 3 or more printable characters.
     const texts = (bytes.map((b) => String.fromCharCode(b)).join("").match(/[\x20-\x7e]{3,}/g) || []).slice(0, 4);
     const summary = [`${bytes.length} bytes`, ...texts.map((t) => JSON.stringify(t.slice(0, 40)))].join(' · ');
-    if (bytes.length === 0) return el('span', { class: 'muted' }, 'empty');
-    return el('details', {}, el('summary', {}, summary), el('pre', { class: 'dump' }, rows.join('\n')));
+    return { summary, dump: rows.join('\n'), empty: bytes.length === 0 };
   }
 
   const SHOWN_FIELDS = new Set(['code', 'seq', 'length', 'payload_hex', 'direction', 'kind']);
@@ -313,14 +319,21 @@
     messages.forEach((m, i) => {
       const extra = Object.entries(m).filter(([k]) => !SHOWN_FIELDS.has(k))
         .map(([k, v]) => `${k}: ${typeof v === 'string' ? v : JSON.stringify(v)}`);
-      const payload = typeof m.payload_hex === 'string' ? payloadView(m.payload_hex) : '';
+      const payload = payloadView(typeof m.payload_hex === 'string' ? m.payload_hex : '');
+      // The dump opens in a row of its own, as wide as the table.
+      const dumpRow = el('tr', { class: 'dump', hidden: true }, el('td', { colspan: '6' }, el('pre', {}, payload.dump)));
+      let cell = el('span', { class: 'muted' }, 'empty');
+      if (!payload.empty) {
+        cell = el('details', {}, el('summary', {}, payload.summary));
+        cell.addEventListener('toggle', () => { dumpRow.hidden = !cell.open; });
+      }
       body.append(el('tr', { 'data-code': m.code != null ? String(m.code) : '' },
         el('td', {}, String(i + 1)),
         el('td', {}, el('code', {}, m.code != null ? String(m.code) : '?')),
         el('td', {}, m.direction || m.kind || 'to daemon'),
         el('td', {}, m.seq != null ? String(m.seq) : ''),
         el('td', {}, m.length != null ? `${m.length} B` : ''),
-        el('td', {}, payload, extra.length ? el('div', { class: 'muted' }, extra.join(' · ')) : null)));
+        el('td', {}, cell, extra.length ? el('div', { class: 'muted' }, extra.join(' · ')) : null)), dumpRow);
     });
   }
 

@@ -18,6 +18,7 @@ Usage: tests/browser/console_test.py BUILD_DIR
 Exit code 77 (skipped) when chromium or lighttpd is not installed.
 """
 import base64
+import collections
 import fcntl
 import hashlib
 import json
@@ -33,20 +34,30 @@ import time
 SKIPPED = 77
 ADMIN_MD5 = "21232f297a57a5a743894a0e4a801fc3"  # md5("admin")
 
-# One request through the console per row:
-#   filter typed, route clicked, request text written,
-#   texts the reply body must show, daemon message codes the panel must list
-#   (in order; [] when the request must not reach the daemon).
+Step = collections.namedtuple("Step", "filter route method body request upload reply codes")
+
+# One request through the console per row: the filter typed, the route
+# clicked, the method and body chosen, the request text written, the file
+# chosen (a name, for upload routes), then the texts the reply shown must
+# hold and the daemon message codes the panel must list, in order ([] when
+# the request must not reach the daemon).
 STEPS = [
     # The log-in answers the session id in its body; the daemon gets the
     # operation-log record of the log-in.
-    ("user login", "/1000", '{"userName":"admin","md5":"%s"}' % ADMIN_MD5,
-     ['"sessionId"', '"userName": "admin"'], [3485]),
+    Step("user", "/1000", "POST", "json", '{"userName":"admin","md5":"%s"}' % ADMIN_MD5, None,
+         ['"sessionId"', '"userName": "admin"'], [3485]),
     # The user list is read from the settings: nothing goes to the daemon.
-    ("get_user_list", "/6070", "{}", ['"name": "admin"'], []),
-    # The camera list is the daemon's: one request, and its answer shown.
-    ("2001", "/2001", "{}", ['"IPC"'], [3201]),
+    Step("user", "/6070", "POST", "json", "{}", None, ['"name": "admin"'], []),
+    # The camera list is the daemon's: one request, its answer shown.
+    Step("ipc_list", "/2001", "GET", "json", "{}", None, ['"IPC"'], [3201]),
+    # The request text in a query string and as a form body.
+    Step("6010", "/6010", "GET", "json", '{"chnid": 5}', None, ['"chnid": 5'], []),
+    Step("6010", "/6010", "POST", "form", '{"chnid":7}', None, ['"chnid": 7'], []),
+    # An uploaded sound: stored under its name, which the reply encodes.
+    Step("audio", "/6321", "POST", "json", "", "ding.wav", ["CGI OK", "ZGluZy53YXY"], []),
 ]
+# The screenshot shown in the README: the log-in.
+SHOWN_STEP = 0
 
 
 class Failure(Exception):
@@ -252,26 +263,48 @@ class Page:
         self.eval("document.querySelector(%s).select()" % json.dumps(selector))
         self.call("Input.insertText", {"text": text})
 
+    def choose(self, selector, value):
+        """Picks an option of a select box, as the keyboard would."""
+        self.click(selector)
+        self.eval("""(() => {
+            const e = document.querySelector(%s);
+            e.value = %s;
+            e.dispatchEvent(new Event('change', {bubbles: true}));
+            e.blur();
+        })()""" % (json.dumps(selector), json.dumps(value)))
+
+    def attach(self, selector, path):
+        """Chooses a file in a file input, as the file dialog would."""
+        root = self.call("DOM.getDocument")["root"]["nodeId"]
+        node = self.call("DOM.querySelector", {"nodeId": root, "selector": selector})["nodeId"]
+        self.call("DOM.setFileInputFiles", {"nodeId": node, "files": [path]})
+
     def screenshot(self, path):
         data = self.call("Page.captureScreenshot", {"format": "png"})["data"]
         with open(path, "wb") as f:
             f.write(base64.b64decode(data))
 
 
-def run_step(page, device, step, total, artifacts):
-    filter_text, route, request, reply_texts, codes = step
-    where = "%s (%s)" % (route, request)
-    page.type("#filter", filter_text)
-    button = 'button.route[data-route="%s"]' % route
+def run_step(page, device, step, total, work):
+    where = "%s %s (%s)" % (step.method, step.route, step.request or step.upload)
+    page.type("#filter", step.filter)
+    button = 'button.route[data-route="%s"]' % step.route
     wait_until(lambda: page.eval("!!document.querySelector(%s)" % json.dumps(button)),
-               "%s in the list filtered by %r" % (route, filter_text), timeout=3)
+               "%s in the list filtered by %r" % (step.route, step.filter), timeout=3)
     shown = page.eval("document.querySelectorAll('button.route').length")
     if shown >= total:
-        raise Failure("the filter %r leaves all %d routes listed" % (filter_text, shown))
+        raise Failure("the filter %r leaves all %d routes listed" % (step.filter, shown))
     page.click(button)
-    if not page.text("#route-info").startswith(route):
+    if not page.text("#route-info").startswith(step.route):
         raise Failure("%s: the route view shows %r" % (where, page.text("#route-info")[:80]))
-    page.type("#request-text", request)
+    page.choose("#method", step.method)
+    page.choose("#body-type", step.body)
+    page.type("#request-text", step.request)
+    if step.upload:
+        path = os.path.join(work, step.upload)
+        with open(path, "wb") as f:
+            f.write(os.urandom(2048))
+        page.attach("#file", path)
 
     logged_before = len(device.log_lines())
     sent = page.eval("Number(document.body.dataset.sent || 0)")
@@ -283,21 +316,17 @@ def run_step(page, device, step, total, artifacts):
     body = page.text("#reply-body")
     if status != "200":
         raise Failure("%s: status %s, reply %r" % (where, status, body[:200]))
-    for text in reply_texts:
+    for text in step.reply:
         if text not in body:
             raise Failure("%s: the reply shown lacks %s: %r" % (where, text, body[:300]))
 
     # The panel lists the simulator's new log lines, in order, and only those.
     logged = [m["code"] for m in device.log_lines()[logged_before:]]
-    panel = page.eval("[...document.querySelectorAll('#daemon-messages tbody tr')].map(r => Number(r.dataset.code))")
-    if panel != logged or logged != codes:
-        raise Failure("%s: daemon messages shown %s, logged %s, expected %s" % (where, panel, logged, codes))
-    if not codes and "none" not in page.text("#daemon-count"):
+    panel = page.eval("[...document.querySelectorAll('#daemon-messages tbody tr[data-code]')].map(r => Number(r.dataset.code))")
+    if panel != logged or logged != step.codes:
+        raise Failure("%s: daemon messages shown %s, logged %s, expected %s" % (where, panel, logged, step.codes))
+    if not step.codes and "none" not in page.text("#daemon-count"):
         raise Failure("%s: the panel does not say that no message went out" % where)
-
-    shot = os.path.join(artifacts, "console-%s.png" % route.strip("/"))
-    page.screenshot(shot)
-    return shot
 
 
 def main():
@@ -337,15 +366,16 @@ def main():
             if got != hashlib.md5(text.encode()).hexdigest():
                 raise Failure("md5 of %r: %s" % (text, got))
 
-        shot = None
         for i, step in enumerate(STEPS):
-            shot = run_step(page, device, step, routes, artifacts)
+            run_step(page, device, step, routes, work)
             if i == 0 and "sessionId=" not in page.eval("document.cookie"):
                 raise Failure("no sessionId cookie after the log-in")
-            print("ok: %s %s" % (step[1], step[0]))
-        final = os.path.join(artifacts, "console.png")
-        shutil.copyfile(shot, final)
-        print("screenshot: " + final)
+            print("ok: %s %s" % (step.method, step.route))
+            if i == SHOWN_STEP:
+                page.click("#daemon-messages tbody summary")  # the payload's dump
+                shot = os.path.join(artifacts, "console.png")
+                page.screenshot(shot)
+                print("screenshot: " + shot)
         ok = True
         return 0
     except Failure as e:
