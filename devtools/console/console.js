@@ -193,6 +193,7 @@
   function showFailure(text) {
     $('reply-status').textContent = text;
     $('reply-status').className = 'status error';
+    delete $('reply-status').dataset.code;
     $('reply-headers').textContent = '';
     $('reply-body').textContent = '';
   }
