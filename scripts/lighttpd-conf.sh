@@ -11,6 +11,8 @@ port=$2
 cgi=$(cd "$(dirname "$3")" && pwd)/$(basename "$3")
 www="$root/opt/app/www"
 console="$root/console"
+# The console's files ("" is "/", its index.html), as a pattern of paths.
+console_files='|index\.html|console\.css|console\.js|catalogue\.json|routes\.html'
 # The device's own tools (configuration export and import) for the CGI.
 devbin=$(cd "$(dirname "$0")/../tools/devbin" && pwd)
 mkdir -p "$www/cgi-bin" "$www/html" "$root/var/log" "$console"
@@ -18,7 +20,7 @@ ln -sf "$cgi" "$www/cgi-bin/nvrweb.cgi"
 [ -f "$www/html/index.html" ] || echo '<html><body>nvrweb dev device</body></html>' > "$www/html/index.html"
 [ -f "$www/html/home.html" ] || echo '<html><body>nvrweb log-in</body></html>' > "$www/html/home.html"
 cat <<CONF
-server.modules = ("mod_cgi", "mod_setenv")
+server.modules = ("mod_access", "mod_cgi", "mod_setenv")
 server.document-root = "$www"
 server.bind = "127.0.0.1"
 server.port = $port
@@ -34,12 +36,17 @@ mimetype.assign = (".html" => "text/html; charset=utf-8", ".js" => "text/javascr
 cgi.assign = ("nvrweb.cgi" => "")
 setenv.add-environment = ("NVRWEB_ROOT" => "$root", "PATH" => "$devbin:/usr/local/bin:/usr/bin:/bin")
 
-# The request console: only its own files, by name.
-\$HTTP["url"] =~ "^/(|index\\.html|console\\.css|console\\.js|catalogue\\.json|routes\\.html)\$" {
+# The request console: only its own files, by name; and the simulator's
+# message log. Both are only read.
+\$HTTP["url"] =~ "^/($console_files)\$" {
     server.document-root = "$console"
 }
-# The simulator's message log, read-only (static files are never written).
 \$HTTP["url"] == "/sim.jsonl" {
     server.document-root = "$root/var/log"
+}
+\$HTTP["url"] =~ "^/($console_files|sim\\.jsonl)\$" {
+    \$HTTP["request-method"] !~ "^(GET|HEAD)\$" {
+        url.access-deny = ("")
+    }
 }
 CONF

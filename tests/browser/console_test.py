@@ -59,6 +59,31 @@ STEPS = [
 # The screenshot shown in the README: the log-in.
 SHOWN_STEP = 0
 
+# What the dev device's web server answers outside the CGI: the console's
+# files, the generated catalogue and reference page, and the simulator's log
+# (read-only); the device root stays private.
+#   method, path, status, content type (its start)
+SERVED = [
+    ("GET", "/", 200, "text/html"),
+    ("GET", "/index.html", 200, "text/html"),
+    ("GET", "/console.js", 200, "text/javascript"),
+    ("GET", "/console.css", 200, "text/css"),
+    ("GET", "/catalogue.json", 200, "application/json"),
+    ("GET", "/routes.html", 200, "text/html"),
+    ("GET", "/sim.jsonl", 200, "text/plain"),
+    ("HEAD", "/sim.jsonl", 200, "text/plain"),
+    ("POST", "/sim.jsonl", 403, None),
+    ("PUT", "/sim.jsonl", 403, None),
+    ("POST", "/catalogue.json", 403, None),
+    ("GET", "/sim.jsonl.1", 404, None),
+    ("GET", "/var/log/sim.jsonl", 404, None),
+    ("GET", "/lighttpd.conf", 404, None),
+    ("GET", "/mnt/nand/app/qxdb.db", 404, None),
+    ("GET", "/console/index.html", 404, None),
+    ("GET", "/../lighttpd.conf", 404, None),
+    ("GET", "/%2e%2e/mnt/nand/app/qxdb.db", 404, None),
+]
+
 
 class Failure(Exception):
     pass
@@ -285,6 +310,24 @@ class Page:
             f.write(base64.b64decode(data))
 
 
+def check_served(device):
+    for method, path, status, ctype in SERVED:
+        with socket.create_connection(("127.0.0.1", device.port), timeout=5) as conn:
+            # Written by hand: the path goes out exactly as it stands.
+            conn.sendall(("%s %s HTTP/1.0\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n\r\n" % (method, path)).encode())
+            head = b""
+            while b"\r\n\r\n" not in head:
+                chunk = conn.recv(4096)
+                if not chunk:
+                    break
+                head += chunk
+        lines = head.decode("latin-1").split("\r\n")
+        got = int(lines[0].split()[1]) if len(lines[0].split()) > 1 else 0
+        got_type = next((l.split(":", 1)[1].strip() for l in lines if l.lower().startswith("content-type:")), "")
+        if got != status or (ctype and not got_type.startswith(ctype)):
+            raise Failure("%s %s: %s %r, expected %s %s" % (method, path, got, got_type, status, ctype or ""))
+
+
 def run_step(page, device, step, total, work):
     where = "%s %s (%s)" % (step.method, step.route, step.request or step.upload)
     page.type("#filter", step.filter)
@@ -350,6 +393,7 @@ def main():
     try:
         device = DevDevice(source, build, lighttpd, work)
         browser = Browser(chromium, os.path.join(work, "profile"), open(os.path.join(work, "chromium.log"), "w"))
+        check_served(device)
         page = Page(browser)
         page.open(device.url)
         routes = wait_until(lambda: page.eval("document.querySelectorAll('button.route').length"),
