@@ -129,6 +129,26 @@ bool jv_copy(json_object *v, char *dst, size_t size);
 size_t jv_len(json_object *v);
 json_object *jv_at(json_object *v, size_t i);
 
+// ---- Key tables of the handlers (read by the route catalogue) ----
+// A handler's top-level key table, tied to the handler next to the table:
+//   constexpr JsonPolicy kSpeedKeys[] = {{"camId", JK_INT}, ...};
+//   NVRWEB_HANDLER_KEYS(on_set_ptz_speed, kSpeedKeys);
+// The tie is a descriptor in the section nvrweb_keys, written at compile
+// time; it may also stand inside the handler beside a static table. The
+// descriptors are read back as one array: the explicit alignment keeps the
+// compiler from padding them apart.
+struct HandlerKeys {
+    int (*handler)(char *request);
+    const JsonPolicy *keys;
+    int count;
+};
+#define NVRWEB_KEYS_CAT2(a, b) a##b
+#define NVRWEB_KEYS_CAT(a, b) NVRWEB_KEYS_CAT2(a, b)
+#define NVRWEB_HANDLER_KEYS(handler, table)                                                       \
+    __attribute__((used, section("nvrweb_keys"), aligned(alignof(HandlerKeys))))                  \
+    static const HandlerKeys NVRWEB_KEYS_CAT(nvrweb_handler_keys_, __LINE__) = {                  \
+        (handler), (table), static_cast<int>(sizeof(table) / sizeof((table)[0]))}
+
 // Building replies. A text field of a record may lack its zero (stored records
 // and daemon replies are untrusted): json_add_field reads at most the field.
 void json_add_int(json_object *obj, const char *key, int value);

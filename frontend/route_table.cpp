@@ -131,3 +131,16 @@ const WebRes *WebResSlot(int slot)
     if (slot < 0 || slot >= MAX_WEBREQ_COUNT || !g_used[slot]) return nullptr;
     return &g_table[slot];
 }
+
+// The route lists' descriptors, placed in the section nvrweb_routes by
+// NVRWEB_MODULE_ROUTES; the linker provides the section's bounds. Weak, so a
+// program without route lists links too (both are then null).
+extern "C" {
+extern const RouteModuleDecl __start_nvrweb_routes[] __attribute__((weak));
+extern const RouteModuleDecl __stop_nvrweb_routes[] __attribute__((weak));
+}
+
+const RouteModuleDecl *route_module_decls(int *count)
+{
+    return section_entries(__start_nvrweb_routes, __stop_nvrweb_routes, count);
+}

@@ -20,7 +20,9 @@ const char kDb[] = QXDB_PATH;
 // object or the channel is missing or out of range.
 int request_channel(json_object *obj)
 {
-    const JsonPolicy policy[] = {{"chnid", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chnid", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_get_camera_alarm_input, policy);
+    NVRWEB_HANDLER_KEYS(on_get_camera_alarm_output, policy);
     json_object *tb[1];
     if (JSON_PARSE(obj, policy, tb) < 0) return -1;
     return jv_channel(tb[0]);
@@ -283,7 +285,8 @@ int on_set_camera_alarm_output(char *request)
 
 int on_set_camera_alarm_output_state(char *request)
 {
-    const JsonPolicy policy[] = {{"chnid", JK_INT}, {"alarmId", JK_INT}, {"state", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chnid", JK_INT}, {"alarmId", JK_INT}, {"state", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_camera_alarm_output_state, policy);
     JsonDoc doc(request);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return cgi_error_to_webserver(REPLY_TEXT);

@@ -157,9 +157,10 @@ int on_get_nvr_alarm_output(char *request)
 int on_set_nvr_alarm_output(char *request)
 {
     enum { O_NAME, O_ENABLE, O_TYPE, O_DURATION, O_DIALOG, O_COUNT };
-    const JsonPolicy policy[O_COUNT] = {
+    static constexpr JsonPolicy policy[O_COUNT] = {
         {"name", JK_STRING}, {"enable", JK_INT}, {"type", JK_INT}, {"durationTime", JK_INT}, {"dialog", JK_OBJECT},
     };
+    NVRWEB_HANDLER_KEYS(on_set_nvr_alarm_output, policy);
     JsonDoc doc(request);
     int id = request_id(doc.get(), "alarmId", ALARM_OUT_COUNT);
     if (id < 0) return cgi_error_to_webserver(REPLY_TEXT);
@@ -208,7 +209,8 @@ int on_set_nvr_alarm_output(char *request)
 
 int on_set_nvr_alarm_output_state(char *request)
 {
-    const JsonPolicy policy[] = {{"id", JK_INT}, {"enable", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"id", JK_INT}, {"enable", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_nvr_alarm_output_state, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -250,10 +252,11 @@ int on_get_nvr_alarm_input(char *request)
 int on_set_nvr_alarm_input(char *request)
 {
     enum { I_TYPE, I_NAME, I_LINKAGE, I_DISARM_MASK, I_DIALOG, I_COUNT };
-    const JsonPolicy policy[I_COUNT] = {
+    static constexpr JsonPolicy policy[I_COUNT] = {
         {"alarmType", JK_INT}, {"name", JK_STRING}, {"linkageAction", JK_INT}, {"disarmActionMask", JK_INT},
         {"dialog", JK_OBJECT},
     };
+    NVRWEB_HANDLER_KEYS(on_set_nvr_alarm_input, policy);
     JsonDoc doc(request);
     int id = request_id(doc.get(), "alarmId", ALARM_IN_COUNT);
     if (id < 0) return cgi_error_to_webserver(REPLY_JSON);
@@ -406,7 +409,10 @@ bool check_alarm_in(json_object *alarm, json_object *tb[A_COUNT])
 
 json_object *alarm_object(json_object *request)
 {
-    const JsonPolicy policy[] = {{"alarm", JK_OBJECT}};
+    static constexpr JsonPolicy policy[] = {{"alarm", JK_OBJECT}};
+    NVRWEB_HANDLER_KEYS(on_set_alarm_in_with_schedule, policy);
+    NVRWEB_HANDLER_KEYS(on_set_alarm_in, policy);
+    NVRWEB_HANDLER_KEYS(on_set_alarm_in_basic, policy);
     json_object *tb[1];
     JSON_PARSE(request, policy, tb);
     return tb[0];

@@ -78,7 +78,8 @@ void reply_text_at(const unsigned char *payload, size_t count, size_t offset, ch
 int on_get_record_days(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"time", JK_STRING}, {"chnid", JK_INT}, {"streamType", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"time", JK_STRING}, {"chnid", JK_INT}, {"streamType", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_get_record_days, policy);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) < 3) return 0;
     int channel = jv_channel(tb[1]);
@@ -109,7 +110,8 @@ void on_record_days_cb(const IpcReply &reply)
 int on_web_sendto_qt_cmd(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"cmd", JK_STRING}};
+    static constexpr JsonPolicy policy[] = {{"cmd", JK_STRING}};
+    NVRWEB_HANDLER_KEYS(on_web_sendto_qt_cmd, policy);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 1) return 0;
     GuiCommand cmd{};
@@ -167,7 +169,8 @@ int on_get_have_ipv6(char *)
 int on_get_smart_event_schedules(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"channel", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"channel", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_get_smart_event_schedules, policy);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
     int channel = jv_channel(tb[0]);
@@ -192,7 +195,8 @@ int on_get_smart_event_schedules(char *request)
 int on_set_smart_event_schedules(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"channel", JK_INT}, {"start", JK_INT}, {"end", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"channel", JK_INT}, {"start", JK_INT}, {"end", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_smart_event_schedules, policy);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
     int channel = jv_channel(tb[0]);
@@ -218,7 +222,8 @@ int on_set_smart_event_schedules(char *request)
 int on_cgi_get_ipc_type(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"chnid", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chnid", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_cgi_get_ipc_type, policy);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || jv_channel(tb[0]) < 0) return cgi_error_to_webserver(REPLY_JSON);
     int32_t channel = jv_channel(tb[0]);
@@ -242,7 +247,8 @@ void on_camera_type_cb(const IpcReply &reply)
 int on_set_ipc_upgrade_prepare(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"chnMask", JK_STRING}, {"resetMask", JK_STRING}, {"fileSize", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chnMask", JK_STRING}, {"resetMask", JK_STRING}, {"fileSize", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_ipc_upgrade_prepare, policy);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !tb[0]) return cgi_error_to_webserver(REPLY_JSON);
     UpgradeCheck check{};
@@ -290,7 +296,8 @@ void on_upgrade_status_cb(const IpcReply &reply)
 int on_set_ipc_upgrade(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"chnAry", JK_ARRAY}, {"reset", JK_INT}, {"url", JK_STRING}};
+    static constexpr JsonPolicy policy[] = {{"chnAry", JK_ARRAY}, {"reset", JK_INT}, {"url", JK_STRING}};
+    NVRWEB_HANDLER_KEYS(on_set_ipc_upgrade, policy);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return cgi_error_to_webserver(REPLY_JSON);
     UpgradeRequest req{};
@@ -322,7 +329,8 @@ void on_upgrade_start_cb(const IpcReply &reply)
 int on_set_ipc_upgrade_stop(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"stop", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"stop", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_ipc_upgrade_stop, policy);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 1) return 0;
     int32_t stop = jv_int(tb[0]);

@@ -92,6 +92,8 @@ const JsonPolicy kCameraPolicy[] = {
     {"ddns", JK_STRING},      {"httpsPort", JK_INT},        {"type", JK_INT},
     {"otherPoe", JK_INT},
 };
+NVRWEB_HANDLER_KEYS(on_add_ipc_channel, kCameraPolicy);
+NVRWEB_HANDLER_KEYS(on_edit_ipc_channel, kCameraPolicy);
 static_assert(sizeof(kCameraPolicy) / sizeof(kCameraPolicy[0]) == K_COUNT, "one policy entry per key");
 
 bool check_camera_info(json_object *const *tb)
@@ -203,7 +205,9 @@ void store_changed_camera(int ch, const std::function<void(CameraRecord &)> &cha
 // JSON or the channel is missing, not an integer or out of range.
 int request_chnid(const char *request)
 {
-    static const JsonPolicy policy[] = {{"chnid", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chnid", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_get_ipc_channel, policy);
+    NVRWEB_HANDLER_KEYS(on_delete_ipc_channel, policy);
     JsonDoc doc(request);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return -1;
@@ -301,7 +305,8 @@ int on_delete_ipc_channel(char *request)
 
 int on_set_ipc_credentials(char *request)
 {
-    static const JsonPolicy policy[] = {{"id", JK_INT}, {"userName", JK_STRING}, {"password", JK_STRING}};
+    static constexpr JsonPolicy policy[] = {{"id", JK_INT}, {"userName", JK_STRING}, {"password", JK_STRING}};
+    NVRWEB_HANDLER_KEYS(on_set_ipc_credentials, policy);
     JsonDoc doc(request);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -317,8 +322,9 @@ int on_set_ipc_credentials(char *request)
 
 int on_set_ipc_transport(char *request)
 {
-    static const JsonPolicy policy[] = {
+    static constexpr JsonPolicy policy[] = {
         {"id", JK_INT}, {"transmitProtocol", JK_INT}, {"syncTime", JK_INT}, {"httpsPort", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_ipc_transport, policy);
     JsonDoc doc(request);
     json_object *tb[4];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;

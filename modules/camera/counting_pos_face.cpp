@@ -160,7 +160,8 @@ int request_with_id(int code, int32_t id)
 int on_cgi_get_peoplecnt_settings(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"action", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"action", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_cgi_get_peoplecnt_settings, policy);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return cgi_error_to_webserver(REPLY_JSON);
     bool with_actions = jv_int(tb[0]) != 0;
@@ -184,7 +185,8 @@ int on_cgi_get_peoplecnt_settings(char *request)
 int on_cgi_set_peoplecnt_settings(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"groups", JK_ARRAY}};
+    static constexpr JsonPolicy policy[] = {{"groups", JK_ARRAY}};
+    NVRWEB_HANDLER_KEYS(on_cgi_set_peoplecnt_settings, policy);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return cgi_error_to_webserver(REPLY_JSON);
     // Only the elements and keys present change their group; the group id
@@ -257,7 +259,8 @@ int on_cgi_get_report_auto_backup(char *)
 int on_cgi_set_report_auto_backup(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"report", JK_ARRAY}};
+    static constexpr JsonPolicy policy[] = {{"report", JK_ARRAY}};
+    NVRWEB_HANDLER_KEYS(on_cgi_set_report_auto_backup, policy);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return cgi_error_to_webserver(REPLY_JSON);
     int rc = settings_atomic(kDb, [&]() -> int {
@@ -309,7 +312,8 @@ int on_cgi_set_pos_info(char *request)
     JsonDoc doc(request);
     int id = request_id(doc, "id", POS_DEVICES - 1);
     if (id < 0) return 0;
-    const JsonPolicy policy[] = {{"action", JK_OBJECT}};
+    static constexpr JsonPolicy policy[] = {{"action", JK_OBJECT}};
+    NVRWEB_HANDLER_KEYS(on_cgi_set_pos_info, policy);
     json_object *tb[1];
     JSON_PARSE(doc.get(), policy, tb);
     if (tb[0] && save_source_actions(kPosActions, id, tb[0]) < 0) return write_failed(__func__);
@@ -329,7 +333,10 @@ int on_cgi_set_face_config(char *request)
     JsonDoc doc(request);
     int channel = request_id(doc, "chnId", MAX_CAMERAS - 1);
     if (channel < 0) return 0;
-    const JsonPolicy policy[] = {{"captureModeArray", JK_ARRAY}, {"shield", JK_ARRAY}, {"action", JK_OBJECT}};
+    static constexpr JsonPolicy policy[] = {
+        {"captureModeArray", JK_ARRAY}, {"shield", JK_ARRAY}, {"action", JK_OBJECT},
+    };
+    NVRWEB_HANDLER_KEYS(on_cgi_set_face_config, policy);
     json_object *tb[3];
     JSON_PARSE(doc.get(), policy, tb);
 

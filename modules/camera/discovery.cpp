@@ -24,6 +24,7 @@ const JsonPolicy kNetworkPolicy[] = {
     {"protocol", JK_INT},    {"netif", JK_STRING},      {"modifynum", JK_INT},
     {"channelId", JK_INT},
 };
+NVRWEB_HANDLER_KEYS(on_set_ipc_network, kNetworkPolicy);
 static_assert(sizeof(kNetworkPolicy) / sizeof(kNetworkPolicy[0]) == N_COUNT, "one policy entry per key");
 
 // Parses one network change (/2011, and each item of /2032); false when a
@@ -61,9 +62,11 @@ struct TestRequestInfo {
 // Validates a connection test; the texts point into doc.
 bool parse_test_request(const JsonDoc &doc, TestRequestInfo *info)
 {
-    static const JsonPolicy policy[] = {{"ipAddr", JK_STRING}, {"managePort", JK_INT},
+    static constexpr JsonPolicy policy[] = {{"ipAddr", JK_STRING}, {"managePort", JK_INT},
                                         {"camProtocol", JK_INT}, {"userName", JK_STRING},
                                         {"password", JK_STRING}};
+    NVRWEB_HANDLER_KEYS(on_test_ipc_connection, policy);
+    NVRWEB_HANDLER_KEYS(on_test_ipc_connection2, policy);
     json_object *tb[5];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return false;
     if (!jv_str(tb[0])[0] || !tb[1] || jv_int(tb[1]) < 0 || !camera_int_in_range(tb[2], 0, CAM_PROTO_MAX))
@@ -133,7 +136,8 @@ void on_ipc_list_cb(const IpcReply &reply)
 
 int on_search_ipc(char *request)
 {
-    static const JsonPolicy policy[] = {{"protocol", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"protocol", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_search_ipc, policy);
     JsonDoc doc(request);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !camera_int_in_range(tb[0], 0, CAM_PROTO_MAX)) return 0;
@@ -243,7 +247,8 @@ void on_ipc_network_cb(const IpcReply &reply)
 
 int on_set_ipc_network_batch(char *request)
 {
-    static const JsonPolicy policy[] = {{"cnt", JK_INT}, {"oIPCAddr", JK_ARRAY}};
+    static constexpr JsonPolicy policy[] = {{"cnt", JK_INT}, {"oIPCAddr", JK_ARRAY}};
+    NVRWEB_HANDLER_KEYS(on_set_ipc_network_batch, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !tb[0] || !tb[1]) return 0;
@@ -337,7 +342,8 @@ void on_ipc_test_cb(const IpcReply &reply)
 
 int on_web_get_ipc_model_type(char *request)
 {
-    static const JsonPolicy policy[] = {{"id", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"id", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_web_get_ipc_model_type, policy);
     JsonDoc doc(request);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !camera_int_in_range(tb[0], 0, MAX_CAMERAS - 1))

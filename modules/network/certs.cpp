@@ -247,7 +247,8 @@ int on_delete_cert(char *)
 
 int on_set_https_enable(char *request)
 {
-    const JsonPolicy policy[] = {{"httpsenable", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"httpsenable", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_https_enable, policy);
     JsonDoc doc(request);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !net_int_in(tb[0], 0, 1)) return 0;

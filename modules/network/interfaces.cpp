@@ -217,7 +217,8 @@ int on_get_network_info(char *request)
 int on_set_network_info(char *request)
 {
     enum { K_MODE, K_CONFLICT, K_SLAVE_CLEAR, K_COUNT };
-    const JsonPolicy policy[K_COUNT] = {{"mode", JK_INT}, {"Conflict", JK_INT}, {"slaveClear", JK_INT}};
+    static constexpr JsonPolicy policy[K_COUNT] = {{"mode", JK_INT}, {"Conflict", JK_INT}, {"slaveClear", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_network_info, policy);
     JsonDoc doc(request);
     json_object *tb[K_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -295,7 +296,8 @@ int on_get_mac0(char *)
 
 int on_ip_conflict(char *request)
 {
-    const JsonPolicy policy[] = {{"ip", JK_STRING}};
+    static constexpr JsonPolicy policy[] = {{"ip", JK_STRING}};
+    NVRWEB_HANDLER_KEYS(on_ip_conflict, policy);
     JsonDoc doc(request);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !tb[0]) return 0;
@@ -307,7 +309,8 @@ int on_ip_conflict(char *request)
 
 int on_ip_conflict_by_dev(char *request)
 {
-    const JsonPolicy policy[] = {{"dev", JK_STRING}, {"ip", JK_STRING}};
+    static constexpr JsonPolicy policy[] = {{"dev", JK_STRING}, {"ip", JK_STRING}};
+    NVRWEB_HANDLER_KEYS(on_ip_conflict_by_dev, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !tb[0] || !tb[1]) return 0;
@@ -330,7 +333,8 @@ void on_ip_conflict_cb(size_t, const void *payload)
 
 int on_cgi_set_default_route(char *request)
 {
-    const JsonPolicy policy[] = {{"defaultRoute", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"defaultRoute", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_cgi_set_default_route, policy);
     JsonDoc doc(request);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !tb[0]) return cgi_error_to_webserver(REPLY_JSON);

@@ -125,7 +125,8 @@ void on_p2p_status_info_cb(size_t, const void *payload)
 
 int on_set_p2p_info(char *request)
 {
-    const JsonPolicy policy[] = {{"enableP2P", JK_INT}, {"region", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"enableP2P", JK_INT}, {"region", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_p2p_info, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -170,7 +171,8 @@ void on_disable_p2p_cb(size_t, const void *payload)
 
 int on_test_p2p(char *request)
 {
-    const JsonPolicy policy[] = {{"sn", JK_STRING}, {"deviceName", JK_STRING}};
+    static constexpr JsonPolicy policy[] = {{"sn", JK_STRING}, {"deviceName", JK_STRING}};
+    NVRWEB_HANDLER_KEYS(on_test_p2p, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;

@@ -64,6 +64,7 @@ const JsonPolicy kPortPolicy[P_COUNT] = {
     {"needReboot", JK_INT},   {"channel_num", JK_INT}, {"pushType", JK_INT},          {"PushTypeNvrAlarmIn", JK_INT},
     {"pushTypeArr", JK_ARRAY}, {"pushNvrPos", JK_STRING}, {"pushVideoStream", JK_INT},
 };
+NVRWEB_HANDLER_KEYS(on_set_port_info, kPortPolicy);
 
 bool check_port_info(json_object *const tb[P_COUNT])
 {

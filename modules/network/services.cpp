@@ -142,11 +142,12 @@ int on_get_time_info(char *)
 int on_set_time_info(char *request)
 {
     enum { T_NTP, T_DST, T_ZONE, T_ZONE_NAME, T_SYNC, T_SYNC_INTERVAL, T_SYNC_PC, T_FAILOVER, T_MANUAL, T_COUNT };
-    const JsonPolicy policy[T_COUNT] = {
+    static constexpr JsonPolicy policy[T_COUNT] = {
         {"ntpEnable", JK_INT},    {"dstEnable", JK_INT},    {"timeZone", JK_STRING},
         {"timeZoneName", JK_STRING}, {"syncEnable", JK_INT}, {"syncInterval", JK_INT},
         {"syncPc", JK_INT},       {"failoverMode", JK_INT}, {"manualTime", JK_STRING},
     };
+    NVRWEB_HANDLER_KEYS(on_set_time_info, policy);
     JsonDoc doc(request);
     json_object *tb[T_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -200,7 +201,8 @@ int on_get_pppoe_info(char *)
 
 int on_set_pppoe_info(char *request)
 {
-    const JsonPolicy policy[] = {{"enable", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"enable", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_pppoe_info, policy);
     JsonDoc doc(request);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !net_int_in(tb[0], 0, 1)) return 0;
@@ -226,7 +228,8 @@ int on_get_ddns_info(char *)
 
 int on_set_ddns_info(char *request)
 {
-    const JsonPolicy policy[] = {{"enable", JK_INT}, {"updateFreq", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"enable", JK_INT}, {"updateFreq", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_ddns_info, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !net_int_in(tb[0], 0, 1) || !net_int_in(tb[1], 0, INT32_MAX))
@@ -269,10 +272,11 @@ int on_get_email_info(char *)
 int on_set_email_info(char *request)
 {
     enum { M_PORT, M_TLS, M_ATTACH, M_INTERVAL, M_RECEIVERS, M_COUNT };
-    const JsonPolicy policy[M_COUNT] = {
+    static constexpr JsonPolicy policy[M_COUNT] = {
         {"smtpPort", JK_INT}, {"enableTls", JK_INT}, {"enableAttach", JK_INT}, {"captureInterval", JK_INT},
         {"receivers", JK_ARRAY},
     };
+    NVRWEB_HANDLER_KEYS(on_set_email_info, policy);
     JsonDoc doc(request);
     json_object *tb[M_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;

@@ -85,7 +85,8 @@ int on_get_snmp_info(char *)
 
 int on_set_snmp_info(char *request)
 {
-    const JsonPolicy policy[] = {{"port", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"port", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_snmp_info, policy);
     JsonDoc doc(request);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -134,7 +135,10 @@ int on_get_access_filter(char *)
 int on_set_access_filter(char *request)
 {
     enum { F_ENABLE, F_TYPE, F_LIST, F_COUNT };
-    const JsonPolicy policy[F_COUNT] = {{"filterEnable", JK_INT}, {"filterType", JK_INT}, {"filterList", JK_ARRAY}};
+    static constexpr JsonPolicy policy[F_COUNT] = {
+        {"filterEnable", JK_INT}, {"filterType", JK_INT}, {"filterList", JK_ARRAY},
+    };
+    NVRWEB_HANDLER_KEYS(on_set_access_filter, policy);
     JsonDoc doc(request);
     json_object *tb[F_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < F_COUNT) return 0;
@@ -171,7 +175,8 @@ int on_cgi_get_multicast(char *)
 int on_cgi_set_multicast(char *request)
 {
     enum { M_ENABLE, M_IP, M_COUNT };
-    const JsonPolicy policy[M_COUNT] = {{"enable", JK_INT}, {"ip", JK_STRING}};
+    static constexpr JsonPolicy policy[M_COUNT] = {{"enable", JK_INT}, {"ip", JK_STRING}};
+    NVRWEB_HANDLER_KEYS(on_cgi_set_multicast, policy);
     JsonDoc doc(request);
     json_object *tb[M_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return cgi_error_to_webserver(REPLY_JSON);

@@ -89,9 +89,10 @@ void on_download_chunk(int, const void *header, const void *payload)
 int on_download_record(char *request)
 {
     enum { D_ID, D_STREAM, D_START, D_END, D_COUNT };
-    const JsonPolicy policy[D_COUNT] = {
+    static constexpr JsonPolicy policy[D_COUNT] = {
         {"id", JK_INT}, {"streamType", JK_INT}, {"startTime", JK_STRING}, {"endTime", JK_STRING},
     };
+    NVRWEB_HANDLER_KEYS(on_download_record, policy);
     JsonDoc doc(request);
     json_object *tb[D_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;

@@ -39,7 +39,9 @@ void reply_json(json_object *o)
 // The live routes' checks: "id" 0..63, "streamType" and "streamFrom" 0 or 1.
 bool live_request(const char *request, LiveRecord *rec)
 {
-    const JsonPolicy policy[] = {{"id", JK_INT}, {"streamType", JK_INT}, {"streamFrom", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"id", JK_INT}, {"streamType", JK_INT}, {"streamFrom", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_start_live, policy);
+    NVRWEB_HANDLER_KEYS(on_stop_live, policy);
     JsonDoc doc(request);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) != 3) return false;
@@ -125,7 +127,8 @@ int on_stop_all_live(char *)
 
 int on_get_image_param(char *request)
 {
-    const JsonPolicy policy[] = {{"chnid", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chnid", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_get_image_param, policy);
     JsonDoc doc(request);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || jv_channel(tb[0]) < 0) return 0;
@@ -159,10 +162,11 @@ void on_image_param_cb(const void *header, const void *payload, size_t)
 int on_set_image_param(char *request)
 {
     enum { I_ID, I_BRIGHT, I_CONTRAST, I_SATURATION, I_SHARP, I_NOISE, I_DNR, I_COUNT };
-    const JsonPolicy policy[I_COUNT] = {
+    static constexpr JsonPolicy policy[I_COUNT] = {
         {"id", JK_INT},        {"brightness", JK_INT},     {"contrast", JK_INT}, {"saturation", JK_INT},
         {"Sharpness", JK_INT}, {"NoiseReduction", JK_INT}, {"i2ddnr", JK_INT},
     };
+    NVRWEB_HANDLER_KEYS(on_set_image_param, policy);
     JsonDoc doc(request);
     json_object *tb[I_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || jv_channel(tb[I_ID]) < 0) return 0;

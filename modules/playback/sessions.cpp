@@ -74,9 +74,10 @@ PbSpeedRecord speed_record(json_object *num, json_object *ids, int speed)
 int on_search_playback(char *request)
 {
     enum { S_CHANNEL, S_SID, S_STREAM, S_TIME, S_END, S_COUNT };
-    const JsonPolicy policy[S_COUNT] = {
+    static constexpr JsonPolicy policy[S_COUNT] = {
         {"channelId", JK_INT}, {"sid", JK_INT}, {"streamType", JK_INT}, {"time", JK_STRING}, {"endTime", JK_STRING},
     };
+    NVRWEB_HANDLER_KEYS(on_search_playback, policy);
     JsonDoc doc(request);
     json_object *tb[S_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -110,7 +111,8 @@ int on_search_playback(char *request)
 
 int on_get_search_page(char *request)
 {
-    const JsonPolicy policy[] = {{"sid", JK_INT}, {"page", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"sid", JK_INT}, {"page", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_get_search_page, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -156,9 +158,10 @@ void on_search_result_cb(const void *header, const void *payload, size_t count)
 int on_start_playback(char *request)
 {
     enum { P_CHANNEL, P_SID, P_START, P_END, P_PLAY, P_COUNT };
-    const JsonPolicy policy[P_COUNT] = {
+    static constexpr JsonPolicy policy[P_COUNT] = {
         {"channelId", JK_INT}, {"sid", JK_INT}, {"startTime", JK_STRING}, {"endTime", JK_STRING}, {"playTime", JK_STRING},
     };
+    NVRWEB_HANDLER_KEYS(on_start_playback, policy);
     JsonDoc doc(request);
     json_object *tb[P_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) != P_COUNT) return 0;
@@ -189,10 +192,11 @@ void on_start_playback_cb(const void *, const void *payload, size_t)
 int on_start_sync_playback(char *request)
 {
     enum { S_MASKS = 8, S_PLAY = 8, S_COUNT };
-    const JsonPolicy policy[S_COUNT] = {
+    static constexpr JsonPolicy policy[S_COUNT] = {
         {"mask0", JK_INT}, {"mask1", JK_INT}, {"mask2", JK_INT}, {"mask3", JK_INT}, {"mask4", JK_INT},
         {"mask5", JK_INT}, {"mask6", JK_INT}, {"mask7", JK_INT}, {"playTime", JK_STRING},
     };
+    NVRWEB_HANDLER_KEYS(on_start_sync_playback, policy);
     JsonDoc doc(request);
     json_object *tb[S_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) != S_COUNT) return 0;
@@ -277,7 +281,8 @@ void on_play_time_cb(const void *, const void *payload, size_t)
 
 int on_stop_playback(char *request)
 {
-    const JsonPolicy policy[] = {{"close", JK_INT}, {"num", JK_INT}, {"sid", JK_ARRAY}};
+    static constexpr JsonPolicy policy[] = {{"close", JK_INT}, {"num", JK_INT}, {"sid", JK_ARRAY}};
+    NVRWEB_HANDLER_KEYS(on_stop_playback, policy);
     JsonDoc doc(request);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -294,7 +299,8 @@ int on_step_foward_playback(char *request) { return steer_sessions(request, IPC_
 
 int on_resume_playback(char *request)
 {
-    const JsonPolicy policy[] = {{"sid", JK_INT}, {"direction", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"sid", JK_INT}, {"direction", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_resume_playback, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -305,7 +311,8 @@ int on_resume_playback(char *request)
 
 int on_step_playback_batch(char *request)
 {
-    const JsonPolicy policy[] = {{"sessionId", JK_ARRAY}};
+    static constexpr JsonPolicy policy[] = {{"sessionId", JK_ARRAY}};
+    NVRWEB_HANDLER_KEYS(on_step_playback_batch, policy);
     JsonDoc doc(request);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -318,7 +325,10 @@ int on_step_playback_batch(char *request)
 
 int on_fastforward_playback(char *request)
 {
-    const JsonPolicy policy[] = {{"chind", JK_INT}, {"num", JK_INT}, {"sessionId", JK_ARRAY}, {"speed", JK_ARRAY}};
+    static constexpr JsonPolicy policy[] = {
+        {"chind", JK_INT}, {"num", JK_INT}, {"sessionId", JK_ARRAY}, {"speed", JK_ARRAY},
+    };
+    NVRWEB_HANDLER_KEYS(on_fastforward_playback, policy);
     JsonDoc doc(request);
     json_object *tb[4];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !tb[0] || jv_int(tb[0]) < 0) return 0;
@@ -332,7 +342,8 @@ int on_fastforward_playback(char *request)
 
 int on_slowforward_playback(char *request)
 {
-    const JsonPolicy policy[] = {{"chind", JK_ARRAY}, {"num", JK_INT}, {"speed", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chind", JK_ARRAY}, {"num", JK_INT}, {"speed", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_slowforward_playback, policy);
     JsonDoc doc(request);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !tb[0]) return 0;
@@ -342,7 +353,8 @@ int on_slowforward_playback(char *request)
 
 int on_set_speed_playback(char *request)
 {
-    const JsonPolicy policy[] = {{"num", JK_INT}, {"sid", JK_ARRAY}, {"speed", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"num", JK_INT}, {"sid", JK_ARRAY}, {"speed", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_speed_playback, policy);
     JsonDoc doc(request);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -357,7 +369,10 @@ int on_set_speed_playback(char *request)
 int on_jump_playback(char *request)
 {
     enum { J_TIME, J_SID, J_CHANNELS, J_NUM, J_COUNT };
-    const JsonPolicy policy[J_COUNT] = {{"jumpTime", JK_STRING}, {"sid", JK_ARRAY}, {"chnid", JK_ARRAY}, {"num", JK_INT}};
+    static constexpr JsonPolicy policy[J_COUNT] = {
+        {"jumpTime", JK_STRING}, {"sid", JK_ARRAY}, {"chnid", JK_ARRAY}, {"num", JK_INT},
+    };
+    NVRWEB_HANDLER_KEYS(on_jump_playback, policy);
     JsonDoc doc(request);
     json_object *tb[J_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) != J_COUNT) return 0;
@@ -384,10 +399,11 @@ void on_jump_cb(const void *, const void *payload, size_t)
 int on_set_transcoding(char *request)
 {
     enum { T_CH, T_SID, T_MODE, T_SIZE, T_RATE, T_FPS, T_COUNT };
-    const JsonPolicy policy[T_COUNT] = {
+    static constexpr JsonPolicy policy[T_COUNT] = {
         {"ch", JK_INT},       {"sid", JK_INT},     {"trancodingmode", JK_INT},
         {"framesize", JK_INT}, {"bitrate", JK_INT}, {"framerate", JK_INT},
     };
+    NVRWEB_HANDLER_KEYS(on_set_transcoding, policy);
     JsonDoc doc(request);
     json_object *tb[T_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) != T_COUNT || jv_channel(tb[T_CH]) < 0)
@@ -400,7 +416,8 @@ int on_set_transcoding(char *request)
 
 int on_get_transcoding(char *request)
 {
-    const JsonPolicy policy[] = {{"ch", JK_INT}, {"sid", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"ch", JK_INT}, {"sid", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_get_transcoding, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) != 2 || jv_channel(tb[0]) < 0) return cgi_error_to_webserver(REPLY_JSON);

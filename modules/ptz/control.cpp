@@ -69,7 +69,10 @@ void fill_common(json_object *const *tb, PtzCommand *c)
 
 int on_send_ptz_cmd(char *request)
 {
-    const JsonPolicy policy[] = {PTZ_COMMON_KEYS, {"channelId", JK_INT}, {"action", JK_INT}, {"isAutoFocus", JK_INT}};
+    static constexpr JsonPolicy policy[] = {
+        PTZ_COMMON_KEYS, {"channelId", JK_INT}, {"action", JK_INT}, {"isAutoFocus", JK_INT},
+    };
+    NVRWEB_HANDLER_KEYS(on_send_ptz_cmd, policy);
     enum { K_CHANNEL = K_COMMON, K_ACTION, K_AUTO_FOCUS };
     JsonDoc doc(request);
     json_object *tb[sizeof policy / sizeof policy[0]] = {};
@@ -97,8 +100,11 @@ int on_send_ptz_cmd(char *request)
 
 int on_preset_op(char *request)
 {
-    const JsonPolicy policy[] = {PTZ_COMMON_KEYS, {"channelId", JK_INT}, {"presetId", JK_INT}, {"action", JK_INT},
-                                 {"name", JK_STRING}};
+    static constexpr JsonPolicy policy[] = {
+        PTZ_COMMON_KEYS, {"channelId", JK_INT}, {"presetId", JK_INT}, {"action", JK_INT},
+        {"name", JK_STRING},
+    };
+    NVRWEB_HANDLER_KEYS(on_preset_op, policy);
     enum { K_CHANNEL = K_COMMON, K_PRESET, K_ACTION, K_NAME };
     JsonDoc doc(request);
     json_object *tb[sizeof policy / sizeof policy[0]] = {};
@@ -159,7 +165,8 @@ int on_set_ptz_pattern(char *request)
 {
     // "action" 0..4: record, stop recording, run, stop running, delete.
     static const int kPatternCodes[] = {26, 21, 25, 27, 40};
-    const JsonPolicy policy[] = {{"chn", JK_INT}, {"tourid", JK_INT}, {"action", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chn", JK_INT}, {"tourid", JK_INT}, {"action", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_ptz_pattern, policy);
     JsonDoc doc(request);
     json_object *tb[3] = {};
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -178,7 +185,8 @@ int on_set_ptz_pattern(char *request)
 
 int on_get_ptz_info(char *request)
 {
-    const JsonPolicy policy[] = {{"chn", JK_INT}, {"streamId", JK_INT}, {"fisheyeType", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chn", JK_INT}, {"streamId", JK_INT}, {"fisheyeType", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_get_ptz_info, policy);
     JsonDoc doc(request);
     json_object *tb[3] = {};
     const int channel = JSON_PARSE(doc.get(), policy, tb) < 0 ? -1 : jv_channel(tb[0]);
@@ -197,7 +205,8 @@ int on_get_ptz_info(char *request)
 
 int on_set_ptz_preset_call(char *request)
 {
-    const JsonPolicy policy[] = {{"chn", JK_INT}, {"action", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chn", JK_INT}, {"action", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_ptz_preset_call, policy);
     JsonDoc doc(request);
     json_object *tb[2] = {};
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -210,7 +219,8 @@ int on_set_ptz_preset_call(char *request)
 
 int on_set_ptz_zomm(char *request)
 {
-    const JsonPolicy policy[] = {{"chn", JK_INT}, {"zoom", JK_INT}, {"zoomSpeed", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chn", JK_INT}, {"zoom", JK_INT}, {"zoomSpeed", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_ptz_zomm, policy);
     JsonDoc doc(request);
     json_object *tb[3] = {};
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -225,7 +235,8 @@ int on_set_ptz_zomm(char *request)
 
 int on_set_ipc_speed(char *request)
 {
-    const JsonPolicy policy[] = {{"chn", JK_INT}, {"Speed", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chn", JK_INT}, {"Speed", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_ipc_speed, policy);
     JsonDoc doc(request);
     json_object *tb[2] = {};
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;

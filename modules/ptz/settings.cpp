@@ -48,9 +48,10 @@ int on_get_ptzport_info(char *request)
 
 int on_set_ptzport_info(char *request)
 {
-    const JsonPolicy policy[] = {{"cnt", JK_INT},        {"chnid", JK_ARRAY},    {"connectType", JK_INT},
-                                 {"baudRate", JK_INT},   {"dataBits", JK_INT},   {"stopBits", JK_INT},
-                                 {"parityType", JK_INT}, {"protocol", JK_INT},   {"address", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"cnt", JK_INT},        {"chnid", JK_ARRAY},    {"connectType", JK_INT},
+                                            {"baudRate", JK_INT},   {"dataBits", JK_INT},   {"stopBits", JK_INT},
+                                            {"parityType", JK_INT}, {"protocol", JK_INT},   {"address", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_ptzport_info, policy);
     enum { K_CNT, K_CHNID, K_CONNECT, K_BAUD, K_DATA, K_STOP, K_PARITY, K_PROTOCOL, K_ADDRESS };
     JsonDoc doc(request);
     json_object *tb[sizeof policy / sizeof policy[0]] = {};
@@ -99,7 +100,8 @@ int on_set_ptzport_info(char *request)
 
 int on_get_ptzsupport_info(char *request)
 {
-    const JsonPolicy policy[] = {{"chn", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chn", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_get_ptzsupport_info, policy);
     JsonDoc doc(request);
     json_object *tb[1] = {};
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -113,6 +115,7 @@ int on_get_ptzsupport_info(char *request)
 namespace {
 const JsonPolicy kSpeedPolicy[] = {{"camId", JK_INT},    {"panSpeed", JK_INT},   {"tiltSpeed", JK_INT},
                                    {"zoomSpeed", JK_INT}, {"focusSpeed", JK_INT}};
+NVRWEB_HANDLER_KEYS(on_set_ptz_speed, kSpeedPolicy);
 enum { SPEED_KEYS = sizeof kSpeedPolicy / sizeof kSpeedPolicy[0] };
 int32_t *speed_field(PtzSpeedRecord &r, int key)
 {
@@ -179,8 +182,11 @@ struct TourRequest {
 
 bool parse_tour(const char *request, bool with_points, TourRequest *t)
 {
-    const JsonPolicy policy[] = {{"chn", JK_INT},     {"tourid", JK_INT},      {"fisheyeType", JK_INT},
+    static constexpr JsonPolicy policy[] = {{"chn", JK_INT},     {"tourid", JK_INT},      {"fisheyeType", JK_INT},
                                  {"streamId", JK_INT}, {"rowsize", JK_INT},    {"path", JK_ARRAY}};
+    NVRWEB_HANDLER_KEYS(on_set_ptz_tour_set, policy);
+    NVRWEB_HANDLER_KEYS(on_set_fish_ptz_tour_set, policy);
+    NVRWEB_HANDLER_KEYS(on_set_ptz_tour_clear, policy);
     enum { K_CHN, K_TOUR, K_FISHEYE, K_STREAM, K_ROWS, K_PATH };
     JsonDoc doc(request);
     json_object *tb[sizeof policy / sizeof policy[0]] = {};

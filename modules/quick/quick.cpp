@@ -108,6 +108,7 @@ const JsonPolicy kIpcEntryPolicy[IK_COUNT] = {
     {"id", JK_INT},         {"enable", JK_INT},   {"ipAddr", JK_STRING},
     {"managePort", JK_INT}, {"userName", JK_STRING}, {"password", JK_STRING},
 };
+NVRWEB_HANDLER_KEYS(on_set_ipc_entry, kIpcEntryPolicy);
 
 } // namespace
 

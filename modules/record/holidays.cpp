@@ -17,6 +17,7 @@ const JsonPolicy kHolidayPolicy[H_COUNT] = {
     {"startWDay", JK_INT},  {"endYear", JK_INT},    {"endMon", JK_INT},      {"endMDay", JK_INT},
     {"endMWeek", JK_INT},   {"endWDay", JK_INT},
 };
+NVRWEB_HANDLER_KEYS(on_set_holiday_info, kHolidayPolicy);
 
 bool check_holiday_info(json_object *const tb[H_COUNT])
 {

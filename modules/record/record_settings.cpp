@@ -138,8 +138,9 @@ int on_get_record_info(char *request)
 int on_set_record_info(char *request)
 {
     enum { S_CNT, S_CHNID, S_MODE, S_SCHEDULE, S_COUNT };
-    const JsonPolicy policy[S_COUNT] = {
+    static constexpr JsonPolicy policy[S_COUNT] = {
         {"cnt", JK_INT}, {"chnid", JK_ARRAY}, {"recordplanmode", JK_INT}, {"schedule", JK_ARRAY}};
+    NVRWEB_HANDLER_KEYS(on_set_record_info, policy);
     JsonDoc doc(request);
     json_object *tb[S_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !tb[S_CNT] || !tb[S_MODE]) return 0;
@@ -198,7 +199,8 @@ int on_get_record_mode_info(char *)
 int on_set_record_mode_info(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"records", JK_ARRAY}};
+    static constexpr JsonPolicy policy[] = {{"records", JK_ARRAY}};
+    NVRWEB_HANDLER_KEYS(on_set_record_mode_info, policy);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
 
@@ -273,6 +275,7 @@ const JsonPolicy kRecordParamPolicy[P_COUNT] = {
     {"postRecordDuration", JK_INT}, {"audioEnable", JK_INT}, {"recordExpDate", JK_INT},
     {"recordStreamType", JK_INT},
 };
+NVRWEB_HANDLER_KEYS(on_set_record_param_info, kRecordParamPolicy);
 
 bool int_in(json_object *v, int lo, int hi) { return v && jv_int(v) >= lo && jv_int(v) <= hi; }
 

@@ -150,7 +150,10 @@ std::string capture_filter(const char *iface, const char *host, const std::strin
 
 int on_start_packet_capture(char *request)
 {
-    const JsonPolicy policy[] = {{"ip", JK_STRING}, {"port", JK_ANY}, {"nic", JK_STRING}, {"mntPath", JK_STRING}};
+    static constexpr JsonPolicy policy[] = {
+        {"ip", JK_STRING}, {"port", JK_ANY}, {"nic", JK_STRING}, {"mntPath", JK_STRING},
+    };
+    NVRWEB_HANDLER_KEYS(on_start_packet_capture, policy);
     JsonDoc doc(request);
     json_object *tb[4] = {};
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return cgi_error_to_webserver(REPLY_JSON), 0;

@@ -147,8 +147,9 @@ void on_disk_list_cb(const IpcReply &reply)
 int on_set_disk_info(char *request)
 {
     enum { D_PORT, D_PROPERTY, D_GROUP, D_PRIVATE, D_COUNT };
-    const JsonPolicy policy[D_COUNT] = {
+    static constexpr JsonPolicy policy[D_COUNT] = {
         {"portId", JK_INT}, {"property", JK_INT}, {"group", JK_INT}, {"private", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_disk_info, policy);
     JsonDoc doc(request);
     json_object *tb[D_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !int_in(tb[D_PORT], 0, DISK_PORT_MAX) ||
@@ -211,8 +212,9 @@ int on_get_format_progress(char *request)
 int on_create_raid(char *request)
 {
     enum { C_ID, C_ENABLE, C_LEVEL, C_COUNT_KEY, C_PORTS, C_COUNT };
-    const JsonPolicy policy[C_COUNT] = {
+    static constexpr JsonPolicy policy[C_COUNT] = {
         {"id", JK_INT}, {"enable", JK_INT}, {"level", JK_INT}, {"sata_cnt", JK_INT}, {"sata_port", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_create_raid, policy);
     JsonDoc doc(request);
     json_object *tb[C_COUNT];
     // The member count says how many member ports the daemon reads: never
@@ -249,7 +251,8 @@ int on_remove_raid(char *request)
 
 int on_set_hot_space(char *request)
 {
-    const JsonPolicy policy[] = {{"port", JK_INT}, {"hotflag", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"port", JK_INT}, {"hotflag", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_hot_space, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 2) return 0;
@@ -260,7 +263,8 @@ int on_set_hot_space(char *request)
 
 int on_rebuild_raid(char *request)
 {
-    const JsonPolicy policy[] = {{"diskport", JK_INT}, {"raidport", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"diskport", JK_INT}, {"raidport", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_rebuild_raid, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 2) return 0;

@@ -85,7 +85,8 @@ template <class F> NasList walk_nas_ports(json_object *ports, int num, F take)
 
 int on_del_disk_nas(char *request)
 {
-    const JsonPolicy policy[] = {{"num", JK_INT}, {"port", JK_ARRAY}};
+    static constexpr JsonPolicy policy[] = {{"num", JK_INT}, {"port", JK_ARRAY}};
+    NVRWEB_HANDLER_KEYS(on_del_disk_nas, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -106,10 +107,11 @@ int on_del_disk_nas(char *request)
 int on_add_disk_nas(char *request)
 {
     enum { A_NUM, A_TYPE, A_PORT, A_TEXTS, A_COUNT = A_TEXTS + NT_COUNT };
-    const JsonPolicy policy[A_COUNT] = {
+    static constexpr JsonPolicy policy[A_COUNT] = {
         {"num", JK_INT},       {"type", JK_INT},      {"port", JK_ARRAY},     {"vendor", JK_ARRAY},
         {"address", JK_ARRAY}, {"directory", JK_ARRAY}, {"userName", JK_ARRAY}, {"password", JK_ARRAY},
     };
+    NVRWEB_HANDLER_KEYS(on_add_disk_nas, policy);
     JsonDoc doc(request);
     json_object *tb[A_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -134,7 +136,8 @@ int on_add_disk_nas(char *request)
 
 int on_search_disk_nas(char *request)
 {
-    const JsonPolicy policy[] = {{"port", JK_INT}, {"serverAddr", JK_STRING}};
+    static constexpr JsonPolicy policy[] = {{"port", JK_INT}, {"serverAddr", JK_STRING}};
+    NVRWEB_HANDLER_KEYS(on_search_disk_nas, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -173,10 +176,11 @@ void on_nas_search_cb(const IpcReply &reply)
 int on_edit_disk_nas(char *request)
 {
     enum { E_PORT, E_TYPE, E_TEXTS, E_COUNT = E_TEXTS + NT_COUNT };
-    const JsonPolicy policy[E_COUNT] = {
+    static constexpr JsonPolicy policy[E_COUNT] = {
         {"port", JK_INT},        {"type", JK_INT},         {"vendor", JK_STRING},   {"address", JK_STRING},
         {"directory", JK_STRING}, {"userName", JK_STRING}, {"password", JK_STRING},
     };
+    NVRWEB_HANDLER_KEYS(on_edit_disk_nas, policy);
     JsonDoc doc(request);
     json_object *tb[E_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !tb[E_PORT] || !valid_nas_port(jv_int(tb[E_PORT]))) return 0;
@@ -194,7 +198,8 @@ int on_edit_disk_nas(char *request)
 
 int on_remove_disk(char *request)
 {
-    const JsonPolicy policy[] = {{"port", JK_INT}, {"hddType", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"port", JK_INT}, {"hddType", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_remove_disk, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 2 || !valid_disk_port(jv_int(tb[0]))) return 0;

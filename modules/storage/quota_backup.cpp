@@ -38,7 +38,8 @@ int relay(int code, bool zero_word = false)
 
 int on_set_recycle_mode(char *request)
 {
-    const JsonPolicy policy[] = {{"mode", JK_INT}, {"esata", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"mode", JK_INT}, {"esata", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_recycle_mode, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -63,7 +64,8 @@ void on_recycle_mode_cb(const IpcReply &reply)
 
 int on_get_smart_attr(char *request)
 {
-    const JsonPolicy policy[] = {{"num", JK_INT}, {"port", JK_ARRAY}};
+    static constexpr JsonPolicy policy[] = {{"num", JK_INT}, {"port", JK_ARRAY}};
+    NVRWEB_HANDLER_KEYS(on_get_smart_attr, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -161,7 +163,8 @@ void on_quota_cb(const IpcReply &reply)
 
 int on_set_quota_info(char *request)
 {
-    const JsonPolicy policy[] = {{"enable", JK_INT}, {"quota_array", JK_ARRAY}};
+    static constexpr JsonPolicy policy[] = {{"enable", JK_INT}, {"quota_array", JK_ARRAY}};
+    NVRWEB_HANDLER_KEYS(on_set_quota_info, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !tb[0]) return 0;
@@ -189,7 +192,8 @@ int on_set_quota_info(char *request)
 
 int on_set_group_info(char *request)
 {
-    const JsonPolicy policy[] = {{"group_enable", JK_INT}, {"channel", JK_ARRAY}};
+    static constexpr JsonPolicy policy[] = {{"group_enable", JK_INT}, {"channel", JK_ARRAY}};
+    NVRWEB_HANDLER_KEYS(on_set_group_info, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !tb[0]) return 0;
@@ -236,6 +240,7 @@ const JsonPolicy kBackupPolicy[B_COUNT] = {
     {"backupTime", JK_STRING}, {"channel", JK_STRING}, {"device", JK_INT},   {"port", JK_INT},
     {"stopBackup", JK_INT},
 };
+NVRWEB_HANDLER_KEYS(on_set_esata_auto_backup_info, kBackupPolicy);
 } // namespace
 
 int on_get_esata_auto_backup_info(char *)
@@ -316,7 +321,8 @@ void on_export_disk_cb(const IpcReply &reply)
 
 int on_format_esata_disk(char *request)
 {
-    const JsonPolicy policy[] = {{"port", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"port", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_format_esata_disk, policy);
     JsonDoc doc(request);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !tb[0] || !valid_disk_port(jv_int(tb[0])))

@@ -152,7 +152,8 @@ int on_upload_audio_file(char *request)
 int on_add_audio_file(char *request)
 {
     // parse, validate
-    static const JsonPolicy kPolicy[] = {{"uploadName", JK_STRING}, {"name", JK_STRING}};
+    static constexpr JsonPolicy kPolicy[] = {{"uploadName", JK_STRING}, {"name", JK_STRING}};
+    NVRWEB_HANDLER_KEYS(on_add_audio_file, kPolicy);
     json_object *tb[2];
     JsonDoc doc(request);
     if (!doc || JSON_PARSE(doc.get(), kPolicy, tb) < 0) return cgi_error_to_webserver(REPLY_JSON);
@@ -178,7 +179,8 @@ int on_add_audio_file(char *request)
 
 int on_delete_audio_files(char *request)
 {
-    static const JsonPolicy kPolicy[] = {{"idMask", JK_INT}};
+    static constexpr JsonPolicy kPolicy[] = {{"idMask", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_delete_audio_files, kPolicy);
     json_object *tb[1];
     JsonDoc doc(request);
     if (!doc || JSON_PARSE(doc.get(), kPolicy, tb) < 0 || !tb[0] ||
@@ -191,7 +193,8 @@ int on_delete_audio_files(char *request)
 
 int on_rename_audio_file(char *request)
 {
-    static const JsonPolicy kPolicy[] = {{"id", JK_INT}, {"name", JK_STRING}};
+    static constexpr JsonPolicy kPolicy[] = {{"id", JK_INT}, {"name", JK_STRING}};
+    NVRWEB_HANDLER_KEYS(on_rename_audio_file, kPolicy);
     json_object *tb[2];
     JsonDoc doc(request);
     SoundRecord rec;
@@ -207,7 +210,8 @@ int on_rename_audio_file(char *request)
 
 int on_play_audio_file(char *request)
 {
-    static const JsonPolicy kPolicy[] = {{"id", JK_INT}};
+    static constexpr JsonPolicy kPolicy[] = {{"id", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_play_audio_file, kPolicy);
     json_object *tb[1];
     JsonDoc doc(request);
     if (!doc || JSON_PARSE(doc.get(), kPolicy, tb) < 0 || sound_id(tb[0]) < 0)

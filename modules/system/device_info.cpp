@@ -88,6 +88,7 @@ void read_uptime(char (&out)[64])
 
 // ---- Requests ------------------------------------------------------------------------------
 const JsonPolicy kSystemInfoPolicy[] = {{"hostName", JK_STRING}, {"deviceId", JK_INT}};
+NVRWEB_HANDLER_KEYS(on_set_system_info, kSystemInfoPolicy);
 enum { SI_HOST_NAME, SI_DEVICE_ID };
 
 const JsonPolicy kGeneralPolicy[] = {
@@ -97,6 +98,7 @@ const JsonPolicy kGeneralPolicy[] = {
     {"hostname", JK_STRING},    {"deviceId", JK_INT},      {"wizardEnable", JK_INT},
     {"displayMode", JK_INT},    {"hdmihotplug", JK_INT},   {"streamInfo", JK_INT},
 };
+NVRWEB_HANDLER_KEYS(on_set_general_info, kGeneralPolicy);
 enum {
     GI_MAIN_RES, GI_AUDIO_OUT, GI_VOLUME, GI_STEREO, GI_HDMI_AUDIO, GI_SUB_RES, GI_SUB_ENABLE,
     GI_HOMOLOGOUS, GI_HOMOLOGOUS_CHANGED, GI_HOSTNAME, GI_DEVICE_ID, GI_WIZARD, GI_DISPLAY_MODE,
@@ -104,6 +106,7 @@ enum {
 };
 
 const JsonPolicy kIpcBatchPolicy[] = {{"startip", JK_STRING}, {"chnNum", JK_INT}, {"chnFre", JK_INT}};
+NVRWEB_HANDLER_KEYS(on_set_ipc_address_batch, kIpcBatchPolicy);
 enum { IB_START_IP, IB_COUNT, IB_REPEAT };
 
 bool in_range(json_object *v, int lo, int hi) { return v && jv_int(v) >= lo && jv_int(v) <= hi; }

@@ -28,6 +28,7 @@ const JsonPolicy kLanguageListPolicy[] = {
     {"defaultLan", JK_STRING},
     {"list", JK_ARRAY},
 };
+NVRWEB_HANDLER_KEYS(on_change_language, kLanguageListPolicy);
 enum { LL_DEFAULT, LL_LIST };
 
 const JsonPolicy kLanguageEntryPolicy[] = {

@@ -27,6 +27,7 @@ const JsonPolicy kLoginPolicy[] = {
     {"userName", JK_STRING},
     {"md5", JK_STRING},
 };
+NVRWEB_HANDLER_KEYS(on_user_login, kLoginPolicy);
 enum { LOGIN_USER_NAME, LOGIN_MD5 };
 
 // The certificate directories of the HTTPS settings; created here only.

@@ -139,6 +139,8 @@ const JsonPolicy kSearchPolicy[SK_COUNT] = {
     {"chnMask", JK_STRING},  {"searchNoChn", JK_INT},  {"ch", JK_ANY},
     {"na", JK_INT},
 };
+NVRWEB_HANDLER_KEYS(on_get_log_info, kSearchPolicy);
+NVRWEB_HANDLER_KEYS(on_download_logfile, kSearchPolicy);
 
 const char kSearchTime[] = "%Y-%m-%d %H:%M:%S";
 const char kExportTime[] = "%Y-%m-%dT%H:%M:%S";
@@ -424,7 +426,8 @@ void log_show_address(const char *addr, size_t size, char *out, size_t out_size)
 int on_get_log_types(char *request)
 {
     // parse, validate
-    static const JsonPolicy kPolicy[] = {{"lan", JK_STRING}};
+    static constexpr JsonPolicy kPolicy[] = {{"lan", JK_STRING}};
+    NVRWEB_HANDLER_KEYS(on_get_log_types, kPolicy);
     json_object *tb[1];
     JsonDoc doc(request);
     char lan[kLanMax + 1];
@@ -520,11 +523,12 @@ int on_get_log_details(char *request)
 {
     // parse
     enum { DK_MAIN, DK_SUB, DK_PTS, DK_PARAM, DK_REMOTE, DK_CHAN, DK_SIZE, DK_DETAIL2, DK_IP, DK_USER, DK_COUNT };
-    static const JsonPolicy kPolicy[DK_COUNT] = {
+    static constexpr JsonPolicy kPolicy[DK_COUNT] = {
         {"mainTypeValue", JK_INT}, {"subTypeValue", JK_INT}, {"pts", JK_INT},     {"parameterValue", JK_INT},
         {"remote", JK_INT},        {"chanNo", JK_INT},       {"size", JK_INT},    {"detail2", JK_ARRAY},
         {"ip", JK_STRING},         {"user", JK_STRING},
     };
+    NVRWEB_HANDLER_KEYS(on_get_log_details, kPolicy);
     JsonDoc doc(request);
     json_object *tb[DK_COUNT];
     if (!doc || JSON_PARSE(doc.get(), kPolicy, tb) < 0) return cgi_error_to_webserver(REPLY_TEXT);

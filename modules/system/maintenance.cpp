@@ -60,10 +60,13 @@ bool tmp_file_name(const std::string &path, std::string *name)
 }
 
 const JsonPolicy kRestorePolicy[] = {{"keepIp", JK_INT}, {"keepUser", JK_INT}};
+NVRWEB_HANDLER_KEYS(on_restore_device, kRestorePolicy);
 const JsonPolicy kRetentionPolicy[] = {{"logRetention", JK_INT}, {"photoRetention", JK_INT}};
+NVRWEB_HANDLER_KEYS(on_set_auto_maintenance, kRetentionPolicy);
 const JsonPolicy kRebootPolicy[] = {
     {"enable", JK_INT}, {"wday", JK_INT}, {"hour", JK_INT}, {"minutes", JK_INT}, {"seconds", JK_INT},
 };
+NVRWEB_HANDLER_KEYS(on_set_auto_reboot, kRebootPolicy);
 // The weekly restart record's fields in the order of kRebootPolicy.
 int32_t AutoRebootRecord::*const kRebootFields[] = {
     &AutoRebootRecord::enable, &AutoRebootRecord::wday, &AutoRebootRecord::hour,

@@ -77,8 +77,12 @@ bool reset_requested(const char *query)
 }
 
 const JsonPolicy kTypePolicy[] = {{"type", JK_INT}, {"url", JK_STRING}};
+NVRWEB_HANDLER_KEYS(on_get_online_upgrade, kTypePolicy);
+NVRWEB_HANDLER_KEYS(on_del_online_upgrade, kTypePolicy);
 const JsonPolicy kCameraCheckPolicy[] = {{"ch", JK_STRING}};
+NVRWEB_HANDLER_KEYS(on_check_ipc_online_upgrade, kCameraCheckPolicy);
 const JsonPolicy kCameraUpgradePolicy[] = {{"chnid", JK_INT}, {"reset", JK_INT}};
+NVRWEB_HANDLER_KEYS(on_start_upgrade_camera, kCameraUpgradePolicy);
 
 // "0"/"1" per channel from channel 0 on; the first other character ends it.
 uint64_t channel_string_mask(const char *text)

@@ -64,6 +64,9 @@ constexpr UserPolicy make_user_policy()
     return p;
 }
 constexpr UserPolicy kUserPolicy = make_user_policy();
+NVRWEB_HANDLER_KEYS(on_add_new_user, kUserPolicy.keys);
+NVRWEB_HANDLER_KEYS(on_set_user_info, kUserPolicy.keys);
+NVRWEB_HANDLER_KEYS(on_del_user_info, kUserPolicy.keys);
 
 bool valid_level(json_object *v) { return v && jv_int(v) >= 0 && jv_int(v) <= USER_LEVEL_MAX; }
 bool valid_permission(json_object *v) { return v && jv_int(v) >= -1; }

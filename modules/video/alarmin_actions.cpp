@@ -68,6 +68,8 @@ enum { B_CNT, B_CHNID, B_ENABLE, B_INTERVAL, B_SNAPSHOT, B_COUNT };
 const JsonPolicy kBatchPolicy[B_COUNT] = {
     {"cnt", JK_INT}, {"chnid", JK_ARRAY}, {"enable", JK_INT}, {"interval", JK_INT}, {"triSnapshot", JK_STRING},
 };
+NVRWEB_HANDLER_KEYS(on_set_alarmin_audible_sche, kBatchPolicy);
+NVRWEB_HANDLER_KEYS(on_set_alarmin_email_sche, kBatchPolicy);
 
 // One action of a batch setter: how a listed input's record takes the
 // request (true: store the record) and where the schedule goes.
@@ -158,10 +160,11 @@ int on_get_alarmin_effective_sche(char *request)
 int on_set_alarm_others(char *request)
 {
     enum { O_CAM_ID, O_TYPE, O_CNT, O_CHNID, O_TRI_CHANNELS, O_TRI_ALARMS, O_COUNT };
-    const JsonPolicy policy[O_COUNT] = {
+    static constexpr JsonPolicy policy[O_COUNT] = {
         {"camId", JK_INT},        {"type", JK_INT},  {"cnt", JK_INT}, {"chnid", JK_ARRAY},
         {"triChannels", JK_STRING}, {"triAlarms", JK_INT},
     };
+    NVRWEB_HANDLER_KEYS(on_set_alarm_others, policy);
     JsonDoc doc(request);
     json_object *tb[O_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -200,7 +203,8 @@ int on_set_alarm_others(char *request)
 
 int on_set_alarmin_ptz_sche(char *request)
 {
-    const JsonPolicy policy[] = {{"camId", JK_INT}, {"cnt", JK_INT}, {"chnid", JK_ARRAY}};
+    static constexpr JsonPolicy policy[] = {{"camId", JK_INT}, {"cnt", JK_INT}, {"chnid", JK_ARRAY}};
+    NVRWEB_HANDLER_KEYS(on_set_alarmin_ptz_sche, policy);
     JsonDoc doc(request);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -230,7 +234,8 @@ int on_set_alarmin_ptz_sche(char *request)
 
 int on_set_alarmin_effective_sche(char *request)
 {
-    const JsonPolicy policy[] = {{"camId", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"camId", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_alarmin_effective_sche, policy);
     JsonDoc doc(request);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;

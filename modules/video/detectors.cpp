@@ -56,6 +56,8 @@ const JsonPolicy kDetectorPolicy[D_COUNT] = {
     {"type", JK_INT},   {"volume", JK_INT},   {"duration", JK_INT},   {"onEvent", JK_INT},
     {"offEvent", JK_INT}, {"ongoingEvent", JK_INT},
 };
+NVRWEB_HANDLER_KEYS(on_set_ipc_cameraio, kDetectorPolicy);
+NVRWEB_HANDLER_KEYS(on_set_ipc_volumedetect, kDetectorPolicy);
 
 bool check_detector(json_object *const tb[D_COUNT], int last_required)
 {
@@ -153,7 +155,8 @@ void on_volumedetect_cb(const void *header, const void *payload, size_t)
 int on_get_fisheye_mode(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"id", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"id", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_get_fisheye_mode, policy);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
     const int32_t channel = jv_channel(tb[0]);
@@ -370,7 +373,8 @@ bool save_region_actions(json_object *e, int channel, int r, uint64_t copy)
 int on_cgi_get_ipc_regional_info(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"chnid", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chnid", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_cgi_get_ipc_regional_info, policy);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return cgi_error_to_webserver(REPLY_JSON);
     const int32_t channel = jv_channel(tb[0]);

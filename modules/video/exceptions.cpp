@@ -36,8 +36,9 @@ void http_targets(json_object *params, HttpNotificationParams (&out)[EXCEPTION_K
 int on_set_exception(char *request)
 {
     enum { E_VALUES, E_MAIL_INTERVAL, E_HTTP, E_COUNT };
-    const JsonPolicy policy[E_COUNT] = {
+    static constexpr JsonPolicy policy[E_COUNT] = {
         {"exception", JK_ARRAY}, {"recordFailedMailInterval", JK_INT}, {"httpParams", JK_OBJECT}};
+    NVRWEB_HANDLER_KEYS(on_set_exception, policy);
     JsonDoc doc(request);
     json_object *tb[E_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || jv_len(tb[E_VALUES]) < EXCEPTION_VALUES_MIN) return 0;

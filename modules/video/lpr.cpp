@@ -170,7 +170,8 @@ int lpr_osd_request(int code, int length, const void *payload, int error_kind)
 
 int on_get_anpr_mode_params(char *request)
 {
-    const JsonPolicy policy[] = {{"chnid", JK_INT}, {"mode", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chnid", JK_INT}, {"mode", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_get_anpr_mode_params, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     int channel = -1, mode = 0;
@@ -228,7 +229,10 @@ int save_list_event(json_object *dialog, json_object *enable, int channel, int m
 
 int on_set_anpr_mode_params(char *request)
 {
-    const JsonPolicy policy[] = {{"chnid", JK_INT}, {"mode", JK_INT}, {"enable", JK_INT}, {"dialog", JK_OBJECT}};
+    static constexpr JsonPolicy policy[] = {
+        {"chnid", JK_INT}, {"mode", JK_INT}, {"enable", JK_INT}, {"dialog", JK_OBJECT},
+    };
+    NVRWEB_HANDLER_KEYS(on_set_anpr_mode_params, policy);
     JsonDoc doc(request);
     json_object *tb[4];
     int channel = -1, mode = 0;
@@ -492,7 +496,8 @@ void on_anpr_wildcards_cb(const void *header, const void *payload, size_t)
 
 int on_set_ipc_anpr_wildcards(char *request)
 {
-    const JsonPolicy policy[] = {{"chnid", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chnid", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_ipc_anpr_wildcards, policy);
     JsonDoc doc(request);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !valid_channel(jv_channel(tb[0])))
@@ -505,7 +510,8 @@ int on_set_ipc_anpr_wildcards(char *request)
 
 int on_set_anpr_settings(char *request)
 {
-    const JsonPolicy policy[] = {{"chnid", JK_INT}, {"dialog", JK_OBJECT}, {"formatData", JK_OBJECT}};
+    static constexpr JsonPolicy policy[] = {{"chnid", JK_INT}, {"dialog", JK_OBJECT}, {"formatData", JK_OBJECT}};
+    NVRWEB_HANDLER_KEYS(on_set_anpr_settings, policy);
     JsonDoc doc(request);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return cgi_error_to_webserver(REPLY_JSON);
@@ -583,6 +589,9 @@ size_t plate_count(json_object *const tb[2])
     return cnt >= 1 && cnt <= ANPR_LIST_MAX ? static_cast<size_t>(cnt) : 0;
 }
 const JsonPolicy kPlatePolicy[] = {{"cnt", JK_INT}, {"plate", JK_ARRAY}};
+NVRWEB_HANDLER_KEYS(on_set_anpr_del_lpr_plate, kPlatePolicy);
+NVRWEB_HANDLER_KEYS(on_set_anpr_add_lpr_plate, kPlatePolicy);
+NVRWEB_HANDLER_KEYS(on_set_anpr_update_lpr_plate, kPlatePolicy);
 
 // Elements of the "plate" array up to the count, each taken by take();
 // stops at the first element take() refuses.

@@ -407,6 +407,7 @@ const JsonPolicy kMoveDetectPolicy[MV_COUNT] = {
     {"camId", JK_INT},       {"enable", JK_INT},   {"sensitivity", JK_INT}, {"triChannels", JK_STRING},
     {"triAlarms", JK_INT},   {"interval", JK_INT}, {"motionTable", JK_STRING}, {"enableQX", JK_INT},
 };
+NVRWEB_HANDLER_KEYS(on_set_movedetect_info, kMoveDetectPolicy);
 
 // Every key present with its type; channel 0..63, enable 0..2, the others >= 0.
 bool check_movedetect_info(json_object *const tb[MV_COUNT])
@@ -471,7 +472,8 @@ int on_get_move_ptz_sche(char *request) { return answer_schedule(request, MS_PTZ
 int on_get_motion_map(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"id", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"id", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_get_motion_map, policy);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !tb[0] || !valid_channel(jv_int(tb[0]))) return 0;
     int32_t channel = jv_int(tb[0]);
@@ -503,10 +505,11 @@ void on_get_motion_map_cb(const void *header, const void *payload, size_t)
 int on_set_movedetect_batch(char *request)
 {
     enum { B_CHNID, B_DIALOG, B_ENABLE_QX, B_SENSITIVITY, B_ENABLE_AI, B_DETECTION, B_MOTION_TABLE, B_COUNT };
-    const JsonPolicy policy[B_COUNT] = {
+    static constexpr JsonPolicy policy[B_COUNT] = {
         {"chnid", JK_INT},     {"dialog", JK_OBJECT},    {"enableQX", JK_INT},        {"sensitivity", JK_INT},
         {"enableAI", JK_INT},  {"detection", JK_INT},    {"motionTable", JK_STRING},
     };
+    NVRWEB_HANDLER_KEYS(on_set_movedetect_batch, policy);
     JsonDoc doc(request);
     json_object *tb[B_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -555,6 +558,8 @@ const JsonPolicy kMotionBasicsPolicy[SB_COUNT] = {
     {"camId", JK_INT},     {"sensitivity", JK_INT}, {"enableQX", JK_INT},      {"enable", JK_INT},
     {"triAlarms", JK_INT}, {"interval", JK_INT},    {"triChannels", JK_STRING},
 };
+NVRWEB_HANDLER_KEYS(on_set_movedetect_sche, kMotionBasicsPolicy);
+NVRWEB_HANDLER_KEYS(on_set_movedetect_simple, kMotionBasicsPolicy);
 
 // Parses a motion-basics request; its "camId" must be a channel 0..63.
 // -1: no reply.
@@ -627,7 +632,8 @@ int on_set_move_action(char *request)
 
 int on_set_move_email_sche(char *request)
 {
-    const JsonPolicy policy[] = {{"camId", JK_INT}, {"enable", JK_INT}, {"interval", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"camId", JK_INT}, {"enable", JK_INT}, {"interval", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_move_email_sche, policy);
     JsonDoc doc(request);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -650,7 +656,10 @@ int on_set_move_email_sche(char *request)
 
 int on_set_move_others(char *request)
 {
-    const JsonPolicy policy[] = {{"camId", JK_INT}, {"type", JK_INT}, {"triChannels", JK_STRING}, {"triAlarms", JK_INT}};
+    static constexpr JsonPolicy policy[] = {
+        {"camId", JK_INT}, {"type", JK_INT}, {"triChannels", JK_STRING}, {"triAlarms", JK_INT},
+    };
+    NVRWEB_HANDLER_KEYS(on_set_move_others, policy);
     JsonDoc doc(request);
     json_object *tb[4];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;

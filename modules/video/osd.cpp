@@ -76,11 +76,12 @@ int on_set_osd_info(char *request)
 {
     enum { O_CAM, O_NAME, O_SHOW_NAME, O_SHOW_DATE, O_SHOW_WEEK, O_DATE_FMT, O_TIME_FMT,
            O_DATE_X, O_DATE_Y, O_NAME_X, O_NAME_Y, O_ALPHA, O_COUNT };
-    const JsonPolicy policy[O_COUNT] = {
+    static constexpr JsonPolicy policy[O_COUNT] = {
         {"camId", JK_INT},       {"camName", JK_STRING},  {"showName", JK_INT},  {"showDate", JK_INT},
         {"showWeek", JK_INT},    {"dateFormat", JK_INT},  {"timeFormat", JK_INT}, {"datePosX", JK_DOUBLE},
         {"datePosY", JK_DOUBLE}, {"namePosX", JK_DOUBLE}, {"namePosY", JK_DOUBLE}, {"alpha", JK_INT},
     };
+    NVRWEB_HANDLER_KEYS(on_set_osd_info, policy);
     JsonDoc doc(request);
     json_object *tb[O_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -114,7 +115,8 @@ int on_set_osd_info(char *request)
 int OnSetOSDName(char *request)
 {
     enum { OSD_NAME_MAX = 31 };
-    const JsonPolicy policy[] = {{"camId", JK_INT}, {"camName", JK_STRING}};
+    static constexpr JsonPolicy policy[] = {{"camId", JK_INT}, {"camName", JK_STRING}};
+    NVRWEB_HANDLER_KEYS(OnSetOSDName, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -153,10 +155,11 @@ const RecordField kCamOsdSetOnly[] = {
 
 int on_set_osdconfig(char *request)
 {
-    const JsonPolicy required[] = {
+    static constexpr JsonPolicy required[] = {
         {"ch", JK_INT},      {"enable_text", JK_INT}, {"text_name", JK_STRING},  {"textpos", JK_INT},
         {"enable_date", JK_INT}, {"datepos", JK_INT}, {"dateformat", JK_INT}, {"fontSize", JK_INT},
     };
+    NVRWEB_HANDLER_KEYS(on_set_osdconfig, required);
     JsonDoc doc(request);
     json_object *tb[sizeof required / sizeof required[0]];
     if (JSON_PARSE(doc.get(), required, tb) != static_cast<int>(sizeof required / sizeof required[0])) return 0;
@@ -256,11 +259,12 @@ int on_set_privacy_mask(char *request)
 {
     enum { M_CNT, M_AREA, M_CHNID, M_ENABLE, M_NUM, M_SDK, M_AREA_ENABLE, M_MOSAIC_SUPPORT, M_MOSAIC_NUM,
            M_DEL, M_COUNT };
-    const JsonPolicy policy[M_COUNT] = {
+    static constexpr JsonPolicy policy[M_COUNT] = {
         {"cnt", JK_INT},        {"area", JK_ARRAY},          {"chnid", JK_ARRAY},         {"enable", JK_INT},
         {"num", JK_INT},        {"cgiSdkFlag", JK_INT},      {"areaMaskEnable", JK_INT},  {"mosaicSupport", JK_INT},
         {"mosaicNum", JK_INT},  {"delMask", JK_INT},
     };
+    NVRWEB_HANDLER_KEYS(on_set_privacy_mask, policy);
     JsonDoc doc(request);
     json_object *tb[M_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !tb[M_CNT] || !tb[M_AREA] || !tb[M_CHNID]) return 0;
@@ -364,7 +368,8 @@ void on_cam_model_type_cb(const void *header, const void *payload, size_t)
 int on_delete_privacy_mask(char *request)
 {
     enum { MASK_AREA_MAX = 24 };
-    const JsonPolicy policy[] = {{"chan_id", JK_INT}, {"area_id", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chan_id", JK_INT}, {"area_id", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_delete_privacy_mask, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !valid_channel(jv_channel(tb[0])) || !tb[1] ||
@@ -376,7 +381,8 @@ int on_delete_privacy_mask(char *request)
 
 int on_cgi_set_privacy_edit(char *request)
 {
-    const JsonPolicy policy[] = {{"chnid", JK_INT}, {"maskid", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"chnid", JK_INT}, {"maskid", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_cgi_set_privacy_edit, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0 || !valid_channel(jv_channel(tb[0])))

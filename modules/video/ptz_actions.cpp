@@ -27,6 +27,9 @@ const JsonPolicy kPolicy[P_COUNT] = {
     {"old_chn_id", JK_INT},
     {"ptzChannel", JK_ARRAY},
 };
+NVRWEB_HANDLER_KEYS(on_set_ptz_params, kPolicy);
+NVRWEB_HANDLER_KEYS(on_get_ptz_params, kPolicy);
+NVRWEB_HANDLER_KEYS(on_delete_ptz_params, kPolicy);
 
 // A parsed request: the event type and source it names.
 struct PtzRequest {

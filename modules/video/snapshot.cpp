@@ -109,9 +109,10 @@ int on_get_snapshot_setting_params(char *request)
 int on_set_snapshot_setting_params(char *request)
 {
     enum { P_RESOLUTION, P_QUALITY, P_INTERVAL, P_INTERVAL_UNIT, P_EXPIRATION, P_COUNT };
-    const JsonPolicy policy[P_COUNT] = {{"resolution", JK_INT},    {"quality", JK_INT},
-                                        {"interval", JK_INT},      {"interval_unit", JK_INT},
-                                        {"expiration_date", JK_INT}};
+    static constexpr JsonPolicy policy[P_COUNT] = {{"resolution", JK_INT},    {"quality", JK_INT},
+                                                   {"interval", JK_INT},      {"interval_unit", JK_INT},
+                                                   {"expiration_date", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_snapshot_setting_params, policy);
     JsonDoc doc(request);
     json_object *tb[P_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return cgi_error_to_webserver(REPLY_TEXT);

@@ -262,9 +262,10 @@ int on_set_smart_event_schedule(char *request)
 int on_set_vca_allrtm_others(char *request)
 {
     enum { O_CHANNEL, O_TYPE, O_EVENT, O_TRI_ALARMS, O_TRI_CHANNELS, O_COUNT };
-    const JsonPolicy policy[O_COUNT] = {
+    static constexpr JsonPolicy policy[O_COUNT] = {
         {"channel", JK_INT}, {"type", JK_INT}, {"event", JK_INT}, {"triAlarms", JK_INT}, {"triChannels", JK_STRING},
     };
+    NVRWEB_HANDLER_KEYS(on_set_vca_allrtm_others, policy);
     JsonDoc doc(request);
     json_object *tb[O_COUNT];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;

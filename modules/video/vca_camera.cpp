@@ -249,7 +249,8 @@ int on_get_vca_region(char *request)
 {
     // "type" 0 is region variant 0, any other variant 1.
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"type", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"type", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_get_vca_region, policy);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
     return get_analysis(request, jv_int(tb[0]) == 0 ? kRegion0 : kRegion1);
@@ -257,7 +258,8 @@ int on_get_vca_region(char *request)
 int on_set_vca_region(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"type", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"type", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_vca_region, policy);
     json_object *tb[1];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return cgi_error_to_webserver(REPLY_TEXT);
     return set_analysis(request, jv_int(tb[0]) == 0 ? kRegion0 : kRegion1);
@@ -695,7 +697,8 @@ void on_vca_people_cb(const void *header, const void *payload, size_t)
 int on_vca_clear_people_count(char *request)
 {
     JsonDoc doc(request);
-    const JsonPolicy policy[] = {{"channel", JK_INT}, {"line", JK_INT}, {"resetdb", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"channel", JK_INT}, {"line", JK_INT}, {"resetdb", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_vca_clear_people_count, policy);
     json_object *tb[3];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
     VcaPeopleClear clear{};

@@ -251,7 +251,9 @@ const BatchAction kEmail = {&VideoLossRecord::email_enable, &VideoLossRecord::em
 
 int set_batch_schedule(const char *request, const BatchAction &action)
 {
-    const JsonPolicy policy[] = {{"enable", JK_INT}, {"interval", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"enable", JK_INT}, {"interval", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_videolost_audible_sche, policy);
+    NVRWEB_HANDLER_KEYS(on_set_videolost_email_sche, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;
@@ -309,8 +311,9 @@ int on_get_videoloss_ptz_sche(char *request) { return answer_schedule(request, V
 int on_set_videolost_info(char *request)
 {
     enum { I_CAM_ID, I_ENABLE, I_TRI_ALARMS, I_INTERVAL, I_COUNT };
-    const JsonPolicy policy[I_COUNT] = {
+    static constexpr JsonPolicy policy[I_COUNT] = {
         {"camId", JK_INT}, {"enable", JK_INT}, {"triAlarms", JK_INT}, {"interval", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_videolost_info, policy);
     JsonDoc doc(request);
     json_object *tb[I_COUNT];
     // Every key present with its type: channel 0..63, enable 0..2, the others >= 0.
@@ -336,7 +339,8 @@ int on_set_videolost_info(char *request)
 
 int on_set_videolost_schedule(char *request)
 {
-    const JsonPolicy policy[] = {{"camId", JK_INT}, {"enable", JK_INT}};
+    static constexpr JsonPolicy policy[] = {{"camId", JK_INT}, {"enable", JK_INT}};
+    NVRWEB_HANDLER_KEYS(on_set_videolost_schedule, policy);
     JsonDoc doc(request);
     json_object *tb[2];
     if (JSON_PARSE(doc.get(), policy, tb) < 0) return 0;

@@ -61,10 +61,12 @@ int echo_oplog(char *req)
     return 0;
 }
 
-const WebRes kEchoRoutes[] = {
-    {"/0003", echo_ipc},    {"/0004", echo_oplog},
-    {"/0001", echo},        {"/vb.htm", echo},      {"/1010", echo_upload}, {"/1019", echo_upload},
-    {"/oem", echo_upload},  {"/6082", echo_upload}, {"/2079", echo_upload}, {"/0002", echo_upload},
+constexpr RouteDecl kEchoRoutes[] = {
+    NVRWEB_ROUTE("/0003", echo_ipc),        NVRWEB_ROUTE("/0004", echo_oplog),
+    NVRWEB_ROUTE("/0001", echo),            NVRWEB_ROUTE("/vb.htm", echo),
+    NVRWEB_ROUTE("/1010", echo_upload),     NVRWEB_ROUTE("/1019", echo_upload),
+    NVRWEB_ROUTE("/oem", echo_upload),      NVRWEB_ROUTE("/6082", echo_upload),
+    NVRWEB_ROUTE("/2079", echo_upload),     NVRWEB_ROUTE("/0002", echo_upload),
 };
 const UploadRoute kEchoUploads[] = {{"/0002", UPLOAD_STORED}};
 } // namespace
