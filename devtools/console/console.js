@@ -69,7 +69,7 @@
     for (const [module, routes] of groups) {
       shown += routes.length;
       const items = routes.map((r) => {
-        const button = el('button', { type: 'button', class: 'route', 'data-route': r.route },
+        const button = el('button', { type: 'button', class: 'route', 'data-route': r.route, title: r.handler },
           el('code', {}, r.route), el('span', { class: 'handler' }, r.handler || ''),
           accessBadge(r.access), r.upload ? el('span', { class: 'badge upload' }, 'upload') : null);
         if (state.current === r) button.classList.add('selected');

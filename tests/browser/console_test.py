@@ -44,7 +44,7 @@ Step = collections.namedtuple("Step", "filter route method body request upload r
 STEPS = [
     # The log-in answers the session id in its body; the daemon gets the
     # operation-log record of the log-in.
-    Step("user", "/1000", "POST", "json", '{"userName":"admin","md5":"%s"}' % ADMIN_MD5, None,
+    Step("user", "/1000", "POST", "json", json.dumps({"userName": "admin", "md5": ADMIN_MD5}, indent=2), None,
          ['"sessionId"', '"userName": "admin"'], [3485]),
     # The user list is read from the settings: nothing goes to the daemon.
     Step("user", "/6070", "POST", "json", "{}", None, ['"name": "admin"'], []),
