@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,11 +15,9 @@
 #include "common/records/user.h"
 #include "common/settings.h"
 #include "common/web_utils.h"
+#include "platform/device_path.h"
 
 namespace {
-
-// Sessions are records of their own table, keyed by the id's selector.
-const char kSessionTable[] = "session";
 
 bool random_bytes(unsigned char *buf, size_t len)
 {
@@ -61,6 +60,56 @@ bool same_id(const char *a, const char *b)
     return diff == 0;
 }
 
+// The sessions are a file of SESSION_MAX records in RAM (SESSION_FILE_PATH),
+// read whole and written back under an flock(2) lock: a log-in or a
+// session's "last used" neither wears the flash nor makes the settings'
+// read cache start afresh, and a request reads them with one read.
+class SessionFile {
+public:
+    // Opens and locks the file (shared for reading, exclusive for changes) and
+    // reads its records; a missing file has none.
+    bool open(bool write)
+    {
+        char path[4096];
+        if (!nvr_path(SESSION_FILE_PATH, path, sizeof path)) return false;
+        fd_ = ::open(path, (write ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC, 0600);
+        if (fd_ < 0) {
+            if (write || errno != ENOENT) return false;
+            memset(recs_, 0, sizeof recs_); // no file yet: no sessions
+            return true;
+        }
+        if (flock(fd_, write ? LOCK_EX : LOCK_SH) != 0) return false;
+        ssize_t n = pread(fd_, recs_, sizeof recs_, 0);
+        if (n < 0) return false;
+        memset(reinterpret_cast<char *>(recs_) + n, 0, sizeof recs_ - static_cast<size_t>(n));
+        // Stored records are checked like any input: a slot is used only
+        // with a well-formed id, and its texts end within their fields.
+        for (SessionRecord &r : recs_) {
+            r.id[SESSION_ID_DIGITS] = '\0';
+            r.user[sizeof r.user - 1] = '\0';
+            if (!session_id_valid(r.id)) memset(&r, 0, sizeof r);
+        }
+        return true;
+    }
+    ~SessionFile()
+    {
+        if (fd_ >= 0) close(fd_); // also drops the lock
+    }
+    SessionRecord *find(const char *id)
+    {
+        for (SessionRecord &r : recs_)
+            if (r.id[0] && selector_of(r.id) == selector_of(id) && same_id(r.id, id)) return &r;
+        return nullptr;
+    }
+    SessionRecord *begin() { return recs_; }
+    SessionRecord *end() { return recs_ + SESSION_MAX; }
+    bool save() { return fd_ >= 0 && pwrite(fd_, recs_, sizeof recs_, 0) == static_cast<ssize_t>(sizeof recs_); }
+
+private:
+    int fd_ = -1;
+    SessionRecord recs_[SESSION_MAX];
+};
+
 // A parameter as an int, `dflt` when missing or not a decimal integer.
 int param_int(QxDbTxn &txn, const char *key, int dflt, bool *failed)
 {
@@ -90,16 +139,6 @@ bool expired(const SessionRecord &s, int64_t now, int64_t idle)
 {
     int64_t since = now - s.last_used;
     return since > idle || since < -idle;
-}
-
-// The stored session whose selector matches id and whose whole id equals it.
-bool read_session(QxDbTxn &txn, const char *id, SessionRecord *s, bool *failed)
-{
-    int rc = txn.get(kSessionTable, selector_of(id), s, sizeof *s);
-    if (rc < 0) *failed = true;
-    if (rc != 1) return false;
-    s->id[SESSION_ID_DIGITS] = '\0';
-    return same_id(s->id, id);
 }
 
 // The level a session acts with: its account's current level. -1 when the
@@ -197,50 +236,49 @@ int session_check_mode(const char *db)
 int session_start(const char *db, int slot, const char *user, int level, int64_t now, char *id_out)
 {
     if (!id_out) return -1;
-    SessionRecord rec;
-    int rc = qxdb_transact(db, QXDB_WRITE, [&](QxDbTxn &txn) -> int {
-        bool failed = false;
-        const int64_t idle = idle_seconds(txn, &failed);
-        // Expired sessions go; of the rest the most recently used stay.
-        struct Kept {
-            int64_t key, last_used;
-        };
-        std::vector<Kept> kept;
-        std::vector<int64_t> gone;
-        SessionRecord s;
-        int scanned = txn.scan(kSessionTable, 0, INT64_MAX, [&](int64_t key, const void *data, size_t len) {
-            memset(&s, 0, sizeof s);
-            if (data) memcpy(&s, data, len < sizeof s ? len : sizeof s);
-            if (len != sizeof s || expired(s, now, idle)) gone.push_back(key);
-            else kept.push_back({key, s.last_used});
-        });
-        if (scanned < 0 || failed) return -1;
-        while (kept.size() >= SESSION_MAX) {
-            size_t oldest = 0;
-            for (size_t i = 1; i < kept.size(); i++)
-                if (kept[i].last_used < kept[oldest].last_used) oldest = i;
-            gone.push_back(kept[oldest].key);
-            kept.erase(kept.begin() + static_cast<long>(oldest));
+    int64_t idle = 0;
+    if (qxdb_transact(db, QXDB_READ, [&](QxDbTxn &txn) -> int {
+            bool failed = false;
+            idle = idle_seconds(txn, &failed);
+            return failed ? -1 : 0;
+        }) < 0) {
+        cgi_log("OnSystem", __LINE__, __func__, "cannot read the session settings: %s", qxdb_last_error());
+        return -1;
+    }
+    SessionFile f;
+    if (!f.open(true)) {
+        cgi_log("OnSystem", __LINE__, __func__, "cannot open the sessions: %s", strerror(errno));
+        return -1;
+    }
+    // Expired sessions go; of the rest the most recently used stay.
+    SessionRecord *free_slot = nullptr, *oldest = nullptr;
+    for (SessionRecord &r : f) {
+        if (r.id[0] && expired(r, now, idle)) memset(&r, 0, sizeof r);
+        if (!r.id[0]) {
+            if (!free_slot) free_slot = &r;
+        } else if (!oldest || r.last_used < oldest->last_used) {
+            oldest = &r;
         }
-        for (int64_t key : gone)
-            if (txn.del(kSessionTable, key) < 0) return -1;
-
-        memset(&rec, 0, sizeof rec);
-        for (int attempt = 0;; attempt++) {
-            if (attempt == 8 || get_session_id(rec.id, sizeof rec.id) != 0) return -1;
-            int stored = txn.get(kSessionTable, selector_of(rec.id), nullptr, 0);
-            if (stored < 0) return -1;
-            if (stored == 0) break; // the selector is free
-        }
-        COPY_TEXT(rec.user, user);
-        rec.slot = slot;
-        rec.level = level;
-        rec.created = now;
-        rec.last_used = now;
-        return txn.put(kSessionTable, selector_of(rec.id), &rec, sizeof rec);
-    });
-    if (rc < 0) {
-        cgi_log("OnSystem", __LINE__, __func__, "cannot store a session: %s", qxdb_last_error());
+    }
+    if (!free_slot) {
+        free_slot = oldest;
+        memset(free_slot, 0, sizeof *free_slot);
+    }
+    SessionRecord rec{};
+    for (int attempt = 0;; attempt++) {
+        if (attempt == 8 || get_session_id(rec.id, sizeof rec.id) != 0) return -1;
+        bool taken = false; // selectors stay unique
+        for (const SessionRecord &r : f) taken = taken || (r.id[0] && selector_of(r.id) == selector_of(rec.id));
+        if (!taken) break;
+    }
+    COPY_TEXT(rec.user, user);
+    rec.slot = slot;
+    rec.level = level;
+    rec.created = now;
+    rec.last_used = now;
+    *free_slot = rec;
+    if (!f.save()) {
+        cgi_log("OnSystem", __LINE__, __func__, "cannot store a session: %s", strerror(errno));
         return -1;
     }
     memcpy(id_out, rec.id, sizeof rec.id);
@@ -250,12 +288,12 @@ int session_start(const char *db, int slot, const char *user, int level, int64_t
 int session_end(const char *db, const char *id)
 {
     if (!session_id_valid(id) || !db_file_present(db)) return -1;
-    return qxdb_transact(db, QXDB_WRITE, [&](QxDbTxn &txn) -> int {
-        bool failed = false;
-        SessionRecord s;
-        if (!read_session(txn, id, &s, &failed)) return failed ? -1 : 0;
-        return txn.del(kSessionTable, selector_of(id));
-    }) < 0 ? -1 : 0;
+    SessionFile f;
+    if (!f.open(true)) return -1;
+    SessionRecord *r = f.find(id);
+    if (!r) return 0;
+    memset(r, 0, sizeof *r);
+    return f.save() ? 0 : -1;
 }
 
 int session_request_ids(const char *request, char ids[2][SESSION_ID_DIGITS + 1])
@@ -271,6 +309,20 @@ int session_lookup(const char *db, const char *const *ids, int count, int64_t no
 {
     *out = SessionLookup();
     if (!db_file_present(db)) return 0;
+    // The sessions the ids name (at most two), then in one read of the
+    // settings the mode, the idle time and the accounts of those sessions.
+    // An unreadable session file matters only where sessions are checked.
+    SessionRecord candidates[2];
+    int n = 0;
+    bool file_failed = false;
+    if (count > 0) {
+        SessionFile f;
+        file_failed = !f.open(false);
+        for (int i = 0; i < count && n < 2 && !file_failed; i++) {
+            const SessionRecord *r = session_id_valid(ids[i]) ? f.find(ids[i]) : nullptr;
+            if (r) candidates[n++] = *r;
+        }
+    }
     SessionLookup found;
     int rc = qxdb_transact(db, QXDB_READ, [&](QxDbTxn &txn) -> int {
         found = SessionLookup();
@@ -278,10 +330,10 @@ int session_lookup(const char *db, const char *const *ids, int count, int64_t no
         found.mode = mode_of(param_int(txn, SESSION_CHECK_KEY, SESSION_CHECK_OFF, &failed));
         if (failed) return -1;
         if (found.mode == SESSION_CHECK_OFF) return 0;
+        if (file_failed) return -1;
         const int64_t idle = idle_seconds(txn, &failed);
-        for (int i = 0; i < count && !found.found && !failed; i++) {
-            SessionRecord s;
-            if (!session_id_valid(ids[i]) || !read_session(txn, ids[i], &s, &failed)) continue;
+        for (int i = 0; i < n && !found.found && !failed; i++) {
+            const SessionRecord &s = candidates[i];
             if (expired(s, now, idle)) continue;
             int level = current_level(txn, s, &failed);
             if (level < 0) continue;
@@ -293,7 +345,8 @@ int session_lookup(const char *db, const char *const *ids, int count, int64_t no
         return failed ? -1 : 0;
     });
     if (rc < 0) {
-        cgi_log("dispatchreq", __LINE__, __func__, "cannot read the sessions: %s", qxdb_last_error());
+        cgi_log("dispatchreq", __LINE__, __func__, "cannot read the sessions: %s",
+                file_failed ? strerror(errno) : qxdb_last_error());
         out->mode = SESSION_CHECK_ENFORCE; // nothing known: no session
         return -1;
     }
@@ -301,14 +354,22 @@ int session_lookup(const char *db, const char *const *ids, int count, int64_t no
     return 0;
 }
 
-int session_touch(const char *db, const char *id, int64_t now)
+int session_touch(const char *, const char *id, int64_t now)
 {
     if (!session_id_valid(id)) return -1;
-    return qxdb_transact(db, QXDB_WRITE, [&](QxDbTxn &txn) -> int {
-        bool failed = false;
-        SessionRecord s;
-        if (!read_session(txn, id, &s, &failed)) return failed ? -1 : 0;
-        s.last_used = now;
-        return txn.put(kSessionTable, selector_of(id), &s, sizeof s);
-    }) < 0 ? -1 : 0;
+    SessionFile f;
+    if (!f.open(true)) return -1;
+    SessionRecord *r = f.find(id);
+    if (!r) return 0;
+    r->last_used = now;
+    return f.save() ? 0 : -1;
+}
+
+int session_stored_count()
+{
+    SessionFile f;
+    if (!f.open(false)) return -1;
+    int n = 0;
+    for (const SessionRecord &r : f) n += r.id[0] != 0;
+    return n;
 }

@@ -1,4 +1,4 @@
-// Log-in sessions kept in the settings database: started by the log-ins,
+// Log-in sessions: started by the log-ins,
 // ended by the log-out or after an idle time, and looked up by the front
 // end's session check before a request is dispatched.
 //
@@ -28,10 +28,14 @@ enum {
     SESSION_NO_ACCOUNT = -1,    // slot of a session without an account (mailed link)
 };
 
+// The sessions live in a file of their own in RAM: they end with a restart of
+// the device, and keeping them writes nothing to the flash.
+#define SESSION_FILE_PATH "/var/run/sessions"
+
 #define SESSION_CHECK_KEY "session_check"
 #define SESSION_IDLE_KEY "session_idle_minutes"
 
-// A stored session (kept only in this device's settings database).
+// A stored session (a record of the session file; an unused one is zeros).
 struct SessionRecord {
     char id[SESSION_ID_DIGITS + 1];
     char user[64];     // the account's name, "temp" for a mailed link
@@ -40,6 +44,9 @@ struct SessionRecord {
     int64_t created;   // seconds since the epoch
     int64_t last_used; // seconds since the epoch
 };
+static_assert(sizeof(SessionRecord) == 128, "session record is 128 bytes");
+static_assert(offsetof(SessionRecord, slot) == 100 && offsetof(SessionRecord, last_used) == 120,
+              "session record layout");
 
 // Writes a session id of 32 decimal digits and its zero into out (33 bytes)
 // from the system's random source. -1 when no random bytes could be had.
@@ -73,7 +80,8 @@ struct SessionLookup {
     bool stale = false;  // its "last used" time is due to be stored again
     SessionRecord session{};
 };
-// One read of the settings database: the mode, and for modes other than off
+// One read of the session file (the sessions the ids name) and one of the
+// settings database: the mode, and for modes other than off
 // the first of the ids that names a live session at time `now`. A session of
 // an account that was deleted, renamed or may no longer log in through the
 // web is not live. A missing database file reads as mode off. 0, or -1 when
@@ -83,3 +91,6 @@ int session_lookup(const char *db, const char *const *ids, int count, int64_t no
 
 // Stores `now` as the last use of the session of `id`. 0 or -1.
 int session_touch(const char *db, const char *id, int64_t now);
+
+// Number of stored sessions (tests); -1 when the file cannot be read.
+int session_stored_count();

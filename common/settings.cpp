@@ -147,7 +147,11 @@ int nvr_db_read(const char *path, const NvrDbTable &t, void *rec, int key)
         log_failure(__func__, t.name);
         return -1;
     }
-    if (rc == 0) memset(buf.get(), 0, t.size);
+    if (rc == 0) { // nothing stored: the record reads as zeros and its key
+        memset(rec, 0, t.size);
+        set_key(t, rec, key);
+        return 0;
+    }
     set_key(t, buf.get(), key);
     memcpy(rec, buf.get(), t.size);
     return 0;

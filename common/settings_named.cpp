@@ -63,7 +63,11 @@ int nvr_db_named_read(const char *path, const char *table, const NvrDbNamedKind 
         log_failure(__func__, name);
         return -1;
     }
-    if (rc == 0) memset(buf.get(), 0, kind.size);
+    if (rc == 0) { // nothing stored: the record reads as zeros and its key
+        memset(rec, 0, kind.size);
+        kind.stamp(rec, key);
+        return 0;
+    }
     kind.stamp(buf.get(), key);
     memcpy(rec, buf.get(), kind.size);
     return 0;

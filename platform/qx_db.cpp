@@ -207,6 +207,63 @@ std::string column_string(sqlite3_stmt *s, int col)
     return std::string(p, strnlen(p, static_cast<size_t>(n)));
 }
 
+// ---- Results as kept in the read cache ---------------------------------------------------
+// Key: the operation's letter, the table (or parameter) name and its
+// arguments. Values: a found flag and the blob (get), the rows one after
+// another (scans), or the number (counts).
+std::string cache_key(char op, const char *name, const void *args = nullptr, size_t n = 0)
+{
+    std::string k(1, op);
+    k += name;
+    k += '\0';
+    if (n) k.append(static_cast<const char *>(args), n);
+    return k;
+}
+
+template <class T> void put_raw(std::string &v, T x) { v.append(reinterpret_cast<const char *>(&x), sizeof x); }
+
+template <class T> bool take_raw(const std::string &v, size_t &pos, T *x)
+{
+    if (v.size() - pos < sizeof *x) return false;
+    memcpy(x, v.data() + pos, sizeof *x);
+    pos += sizeof *x;
+    return true;
+}
+
+// A piece of `len` bytes at pos (bounded by the value).
+bool take_bytes(const std::string &v, size_t &pos, uint32_t len, const char **out)
+{
+    if (v.size() - pos < len) return false;
+    *out = v.data() + pos;
+    pos += len;
+    return true;
+}
+
+void put_piece(std::string &v, const void *data, size_t len)
+{
+    put_raw(v, static_cast<uint32_t>(len));
+    if (len) v.append(static_cast<const char *>(data), len);
+}
+
+// Copies a stored blob into a record: a shorter blob reads zero-padded, a
+// longer one is cut.
+void fill_record(void *rec, size_t size, const void *data, size_t len)
+{
+    if (!size) return;
+    size_t n = data ? std::min(len, size) : 0;
+    if (n) memcpy(rec, data, n);
+    memset(static_cast<char *>(rec) + n, 0, size - n);
+}
+
+// A get's cached value: 0 missing, 1 stored (rec filled), -1 malformed.
+int decode_found(const std::string &v, void *rec, size_t size)
+{
+    if (v.empty() || (v[0] != 0 && v[0] != 1)) return -1;
+    if (v[0] == 0) return 0;
+    fill_record(rec, size, v.data() + 1, v.size() - 1);
+    return 1;
+}
+
 } // namespace
 
 bool qxdb_valid_table_name(const char *name)
@@ -274,19 +331,38 @@ int QxDbTxn::missing_records()
 int QxDbTxn::get(const char *table, int64_t key, void *rec, size_t size)
 {
     if (!qxdb_valid_table_name(table) || (!rec && size)) return -1;
+    std::string ck, cv;
+    if (cache_) {
+        ck = cache_key('G', table, &key, sizeof key);
+        if (cached(ck, &cv)) {
+            int found = decode_found(cv, rec, size);
+            if (found >= 0) return found;
+        }
+    }
+    if (!sql()) return -1;
     Stmt s(conn_, "SELECT data FROM records WHERE tbl=?1 AND id=?2");
     if (!s) return missing_records();
     sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
     sqlite3_bind_int64(s.get(), 2, key);
-    int rc = s.step();
-    if (rc == SQLITE_DONE) return 0;
+    return one_row(s.step(), s.get(), std::move(ck), rec, size);
+}
+
+// The result of a one-row read (get, text_get) whose statement stepped to rc:
+// 1 with rec filled, 0 when nothing is stored; remembered for the cache.
+int QxDbTxn::one_row(int rc, sqlite3_stmt *s, std::string ck, void *rec, size_t size)
+{
+    if (rc == SQLITE_DONE) {
+        remember(std::move(ck), std::string(1, '\0'));
+        return 0;
+    }
     if (rc != SQLITE_ROW) return fail(rc);
-    const void *data = sqlite3_column_blob(s.get(), 0);
-    size_t len = static_cast<size_t>(sqlite3_column_bytes(s.get(), 0));
-    if (size) {
-        size_t n = data ? std::min(len, size) : 0;
-        if (n) memcpy(rec, data, n);
-        memset(static_cast<char *>(rec) + n, 0, size - n); // a short blob reads zero-padded
+    const void *data = sqlite3_column_blob(s, 0);
+    size_t len = data ? static_cast<size_t>(sqlite3_column_bytes(s, 0)) : 0;
+    fill_record(rec, size, data, len);
+    if (cache_) {
+        std::string cv(1, '\1');
+        if (len) cv.append(static_cast<const char *>(data), len);
+        remember(std::move(ck), std::move(cv));
     }
     return 1;
 }
@@ -295,6 +371,27 @@ int QxDbTxn::scan(const char *table, int64_t first, int64_t count,
                   const std::function<void(int64_t, const void *, size_t)> &fn)
 {
     if (!qxdb_valid_table_name(table) || count < 0) return -1;
+    std::string ck, cv;
+    if (cache_) {
+        const int64_t args[2] = {first, count};
+        ck = cache_key('S', table, args, sizeof args);
+        if (cached(ck, &cv)) {
+            // Rows: [key][length][data]; a malformed value is read from the file.
+            std::vector<std::pair<int64_t, std::pair<const char *, uint32_t>>> rows;
+            size_t pos = 0;
+            int64_t k;
+            uint32_t len;
+            const char *data;
+            while (pos < cv.size() && take_raw(cv, pos, &k) && take_raw(cv, pos, &len) && take_bytes(cv, pos, len, &data))
+                rows.push_back({k, {data, len}});
+            if (pos == cv.size()) {
+                for (const auto &r : rows) fn(r.first, r.second.second ? r.second.first : nullptr, r.second.second);
+                return static_cast<int>(rows.size());
+            }
+            cv.clear();
+        }
+    }
+    if (!sql()) return -1;
     Stmt s(conn_, "SELECT id, data FROM records WHERE tbl=?1 AND id>=?2 AND id<?3 ORDER BY id");
     if (!s) return missing_records();
     sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
@@ -303,11 +400,19 @@ int QxDbTxn::scan(const char *table, int64_t first, int64_t count,
     int rows = 0;
     for (;;) {
         int rc = s.step();
-        if (rc == SQLITE_DONE) return rows;
+        if (rc == SQLITE_DONE) {
+            remember(std::move(ck), std::move(cv));
+            return rows;
+        }
         if (rc != SQLITE_ROW) return fail(rc);
         const void *data = sqlite3_column_blob(s.get(), 1);
         size_t len = data ? static_cast<size_t>(sqlite3_column_bytes(s.get(), 1)) : 0;
-        fn(sqlite3_column_int64(s.get(), 0), data, len);
+        const int64_t k = sqlite3_column_int64(s.get(), 0);
+        if (cache_ && cv.size() <= QXDB_CACHE_MAX_VALUE) {
+            put_raw(cv, k);
+            put_piece(cv, data, len);
+        }
+        fn(k, data, len);
         rows++;
     }
 }
@@ -339,17 +444,14 @@ int QxDbTxn::del(const char *table, int64_t key)
 int64_t QxDbTxn::count(const char *table)
 {
     if (!qxdb_valid_table_name(table)) return -1;
-    Stmt s(conn_, "SELECT count(*) FROM records WHERE tbl=?1");
-    if (!s) return missing_records();
-    sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
-    int rc = s.step();
-    if (rc != SQLITE_ROW) return fail(rc);
-    return sqlite3_column_int64(s.get(), 0);
+    return cached_count(cache_key('C', table), "SELECT count(*) FROM records WHERE tbl=?1", table,
+                        &QxDbTxn::missing_records);
 }
 
 int QxDbTxn::tables(std::vector<std::string> *out)
 {
     out->clear();
+    if (!sql()) return -1;
     Stmt s(conn_, "SELECT DISTINCT tbl FROM records ORDER BY tbl");
     if (!s) return missing_records();
     for (;;) {
@@ -364,13 +466,32 @@ int QxDbTxn::tables(std::vector<std::string> *out)
 int QxDbTxn::param_get(const char *key, std::string *value)
 {
     if (!key) return -1;
+    std::string ck, cv;
+    if (cache_) {
+        ck = cache_key('P', key);
+        if (cached(ck, &cv) && !cv.empty() && (cv[0] == 0 || cv[0] == 1)) {
+            if (cv[0] == 0) return 0;
+            if (value) value->assign(cv, 1, std::string::npos);
+            return 1;
+        }
+    }
+    if (!sql()) return -1;
     Stmt s(conn_, "SELECT value FROM params WHERE key=?1");
-    if (!s) return table_exists(kParamsTable) || busy_ ? -1 : 0;
+    if (!s) {
+        if (table_exists(kParamsTable) || busy_) return -1;
+        remember(std::move(ck), std::string(1, '\0'));
+        return 0;
+    }
     sqlite3_bind_text(s.get(), 1, key, -1, SQLITE_STATIC);
     int rc = s.step();
-    if (rc == SQLITE_DONE) return 0;
+    if (rc == SQLITE_DONE) {
+        remember(std::move(ck), std::string(1, '\0'));
+        return 0;
+    }
     if (rc != SQLITE_ROW) return fail(rc);
-    if (value) *value = column_string(s.get(), 0);
+    std::string v = column_string(s.get(), 0);
+    if (cache_) remember(std::move(ck), std::string(1, '\1') + v);
+    if (value) *value = std::move(v);
     return 1;
 }
 
@@ -401,17 +522,8 @@ int QxDbTxn::param_add_missing(const char *key, const char *value)
 
 int QxDbTxn::param_scan(const std::function<void(const char *, const char *)> &fn)
 {
-    Stmt s(conn_, "SELECT key, value FROM params ORDER BY key");
-    if (!s) return table_exists(kParamsTable) || busy_ ? -1 : 0;
-    int rows = 0;
-    for (;;) {
-        int rc = s.step();
-        if (rc == SQLITE_DONE) return rows;
-        if (rc != SQLITE_ROW) return fail(rc);
-        std::string k = column_string(s.get(), 0), v = column_string(s.get(), 1);
-        fn(k.c_str(), v.c_str());
-        rows++;
-    }
+    return text_rows(cache_key('Q', ""), "SELECT key, value FROM params ORDER BY key", nullptr,
+                     [&](const std::string &k, const char *data, size_t len) { fn(k.c_str(), std::string(data, len).c_str()); });
 }
 
 std::string qxdb_host_path(const char *device_path)
@@ -454,6 +566,85 @@ int begin_retry(QxDbConn *c, const char *sql, double deadline)
 
 } // namespace
 
+// The read cache of a database: a file in /var/run named after it; none for
+// a database moved elsewhere (the settings tool's --db) or without /var/run.
+// Kept per host path, since tests move the device root.
+std::map<std::string, QxDbCache *> g_caches;
+int g_cache_hits = 0;
+
+static QxDbCache *cache_for(const char *device_path, const std::string &host)
+{
+    auto it = g_caches.find(host);
+    if (it != g_caches.end()) return it->second;
+    QxDbCache *cache = nullptr;
+    const char *base = strrchr(device_path, '/');
+    char buf[4096], dir[4096];
+    if (!g_redirects.count(device_path) && base && base[1] &&
+        nvr_path((std::string("/var/run/") + (base + 1) + ".cache").c_str(), buf, sizeof buf) &&
+        nvr_path("/var/run", dir, sizeof dir) && access(dir, W_OK) == 0)
+        cache = new QxDbCache(buf);
+    g_caches[host] = cache;
+    return cache;
+}
+
+int qxdb_cache_hits() { return g_cache_hits; }
+
+bool QxDbTxn::cached(const std::string &key, std::string *value)
+{
+    if (!cache_live_ || !cache_->lookup(key, value)) return false;
+    hits_++;
+    g_cache_hits++;
+    return true;
+}
+
+void QxDbTxn::remember(std::string key, std::string value)
+{
+    if (cache_ && !key.empty()) pending_.emplace_back(std::move(key), std::move(value));
+}
+
+// Opens the database and its read transaction for a result the cache lacks.
+// The state of the file is read once the transaction holds its shared lock:
+// results read here belong to it, and results already taken from the cache
+// must belong to it too, else the body runs again without the cache.
+bool QxDbTxn::sql()
+{
+    if (conn_) return !stale_;
+    if (stale_ || failed_) return false;
+    QxDbConn *c = get_conn(host_);
+    if (!c) {
+        failed_ = true;
+        return false;
+    }
+    int rc = begin_retry(c, "BEGIN", deadline_);
+    if (rc != SQLITE_OK) {
+        set_error(c->db, "begin");
+        failed_ = true;
+        fail(rc);
+        return false;
+    }
+    conn_ = c;
+    if (!cache_) return true;
+    {
+        Stmt s(c, "SELECT 1 FROM sqlite_master LIMIT 1");
+        rc = s ? s.step() : sqlite3_errcode(c->db);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            fail(rc);
+            return false;
+        }
+    }
+    const QxDbIdentity now = qxdb_identity(host_.c_str());
+    if (now != ident_) {
+        if (hits_ > 0) {
+            stale_ = true;
+            return false;
+        }
+        if (cache_live_) cache_->end_read();
+        cache_live_ = false;
+    }
+    ident_ = now;
+    return true;
+}
+
 int qxdb_transact(const char *path, int mode, const std::function<int(QxDbTxn &)> &body)
 {
     if (g_depth > 0) {
@@ -478,30 +669,53 @@ int qxdb_transact(const char *path, int mode, const std::function<int(QxDbTxn &)
         g_last_error = "bad database path";
         return -1;
     }
-    QxDbConn *conn = get_conn(host);
-    if (!conn) return -1;
     const bool write = mode == QXDB_WRITE;
+    QxDbConn *conn = nullptr;
+    if (write) {
+        conn = get_conn(host);
+        if (!conn) return -1;
+    }
+    QxDbCache *cache = write ? nullptr : cache_for(path, host);
     const double deadline = now_seconds() + kBusyTimeoutMs / 1000.0;
     for (int attempt = 0;; attempt++) {
-        int rc = begin_retry(conn, write ? "BEGIN IMMEDIATE" : "BEGIN", deadline);
-        if (rc != SQLITE_OK) {
-            set_error(conn->db, "begin");
-            return -1;
+        if (write) {
+            int rc = begin_retry(conn, "BEGIN IMMEDIATE", deadline);
+            if (rc != SQLITE_OK) {
+                set_error(conn->db, "begin");
+                return -1;
+            }
         }
         QxDbTxn txn(conn, write);
+        txn.host_ = host;
+        txn.deadline_ = deadline;
+        if (cache) {
+            txn.cache_ = cache;
+            txn.ident_ = qxdb_identity(host.c_str());
+            txn.cache_live_ = cache->begin_read(txn.ident_);
+        }
         g_depth++;
         g_open_txn = &txn;
         g_open_host = host;
         int result = body(txn);
         g_open_txn = nullptr;
         g_depth--;
-        if (result >= 0 && !txn.busy_ && !txn.failed_) {
-            rc = run_control(conn, "COMMIT");
-            if (rc == SQLITE_OK) return result;
-            set_error(conn->db, "commit");
+        if (txn.cache_live_) cache->end_read();
+        const bool ok = result >= 0 && !txn.busy_ && !txn.failed_ && !txn.stale_;
+        if (!txn.conn_) return ok ? result : -1; // every result came from the cache
+        if (ok) {
+            int rc = run_control(txn.conn_, "COMMIT");
+            if (rc == SQLITE_OK) {
+                if (cache && !txn.pending_.empty()) cache->store(txn.ident_, host.c_str(), txn.pending_);
+                return result;
+            }
+            set_error(txn.conn_->db, "commit");
             if (is_busy(rc)) txn.busy_ = true;
         }
-        run_control(conn, "ROLLBACK");
+        run_control(txn.conn_, "ROLLBACK");
+        if (txn.stale_) {
+            cache = nullptr; // run again on the file alone
+            continue;
+        }
         if (!txn.busy_ || now_seconds() > deadline) return -1;
         backoff(attempt);
     }
@@ -511,6 +725,7 @@ int qxdb_integrity_check(const char *path, std::string *report)
 {
     std::string first;
     int rc = qxdb_transact(path, QXDB_READ, [&](QxDbTxn &txn) -> int {
+        if (!txn.sql()) return -1;
         QxDbConn *c = txn.conn_;
         sqlite3_stmt *s = nullptr;
         if (sqlite3_prepare_v2(c->db, "PRAGMA integrity_check", -1, &s, nullptr) != SQLITE_OK) {
@@ -545,6 +760,9 @@ void qxdb_close_all()
         if (kv.second->pid == getpid()) close_conn(kv.second);
     }
     g_conns.clear();
+    for (auto &kv : g_caches) delete kv.second;
+    g_caches.clear();
+    qxdb_identity_close_all();
 }
 
 const char *qxdb_last_error() { return g_last_error.c_str(); }
@@ -583,21 +801,20 @@ int QxDbTxn::missing_text_records()
 int QxDbTxn::text_get(const char *table, const char *key, void *rec, size_t size)
 {
     if (!qxdb_valid_table_name(table) || !key || (!rec && size)) return -1;
+    std::string ck, cv;
+    if (cache_) {
+        ck = cache_key('X', table, key, strlen(key));
+        if (cached(ck, &cv)) {
+            int found = decode_found(cv, rec, size);
+            if (found >= 0) return found;
+        }
+    }
+    if (!sql()) return -1;
     Stmt s(conn_, "SELECT data FROM text_records WHERE tbl=?1 AND key=?2");
     if (!s) return missing_text_records();
     sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
     sqlite3_bind_text(s.get(), 2, key, -1, SQLITE_STATIC);
-    int rc = s.step();
-    if (rc == SQLITE_DONE) return 0;
-    if (rc != SQLITE_ROW) return fail(rc);
-    const void *data = sqlite3_column_blob(s.get(), 0);
-    size_t len = static_cast<size_t>(sqlite3_column_bytes(s.get(), 0));
-    if (size) {
-        size_t n = data ? std::min(len, size) : 0;
-        if (n) memcpy(rec, data, n);
-        memset(static_cast<char *>(rec) + n, 0, size - n);
-    }
-    return 1;
+    return one_row(s.step(), s.get(), std::move(ck), rec, size);
 }
 
 int QxDbTxn::text_put(const char *table, const char *key, const void *rec, size_t size)
@@ -627,18 +844,64 @@ int QxDbTxn::text_del(const char *table, const char *key)
 int QxDbTxn::text_scan(const char *table, const std::function<void(const char *, const void *, size_t)> &fn)
 {
     if (!qxdb_valid_table_name(table)) return -1;
-    Stmt s(conn_, "SELECT key, data FROM text_records WHERE tbl=?1 ORDER BY key");
-    if (!s) return missing_text_records();
-    sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
+    return text_rows(cache_key('Y', table), "SELECT key, data FROM text_records WHERE tbl=?1 ORDER BY key", table,
+                     [&](const std::string &k, const char *data, size_t len) { fn(k.c_str(), len ? data : nullptr, len); });
+}
+
+// Rows of (text key, data) from the cache or the file: the parameters
+// (table null: the value column is text, cut at a zero) or a text-keyed
+// table. Returns the number of rows.
+int QxDbTxn::text_rows(std::string ck, const char *sql_text, const char *table,
+                       const std::function<void(const std::string &, const char *, size_t)> &fn)
+{
+    std::string cv;
+    if (cached(ck, &cv)) {
+        std::vector<std::pair<std::string, std::pair<const char *, uint32_t>>> rows;
+        size_t pos = 0;
+        uint32_t klen, len;
+        const char *k, *data;
+        while (pos < cv.size() && take_raw(cv, pos, &klen) && take_bytes(cv, pos, klen, &k) && take_raw(cv, pos, &len) &&
+               take_bytes(cv, pos, len, &data))
+            rows.push_back({std::string(k, strnlen(k, klen)), {data, len}});
+        if (pos == cv.size()) {
+            for (const auto &r : rows) fn(r.first, r.second.first, r.second.second);
+            return static_cast<int>(rows.size());
+        }
+        cv.clear();
+    }
+    if (!sql()) return -1;
+    Stmt s(conn_, sql_text);
+    if (!s) {
+        int rc = table ? missing_text_records() : (table_exists(kParamsTable) || busy_ ? -1 : 0);
+        if (rc == 0) remember(std::move(ck), std::string());
+        return rc;
+    }
+    if (table) sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
     int rows = 0;
     for (;;) {
         int rc = s.step();
-        if (rc == SQLITE_DONE) return rows;
+        if (rc == SQLITE_DONE) {
+            remember(std::move(ck), std::move(cv));
+            return rows;
+        }
         if (rc != SQLITE_ROW) return fail(rc);
         std::string key = column_string(s.get(), 0);
-        const void *data = sqlite3_column_blob(s.get(), 1);
-        size_t len = data ? static_cast<size_t>(sqlite3_column_bytes(s.get(), 1)) : 0;
-        fn(key.c_str(), data, len);
+        std::string text;
+        const char *data;
+        size_t len;
+        if (table) {
+            data = static_cast<const char *>(sqlite3_column_blob(s.get(), 1));
+            len = data ? static_cast<size_t>(sqlite3_column_bytes(s.get(), 1)) : 0;
+        } else {
+            text = column_string(s.get(), 1);
+            data = text.c_str();
+            len = text.size();
+        }
+        if (cache_ && cv.size() <= QXDB_CACHE_MAX_VALUE) {
+            put_piece(cv, key.data(), key.size());
+            put_piece(cv, data, len);
+        }
+        fn(key, data ? data : "", len);
         rows++;
     }
 }
@@ -646,10 +909,25 @@ int QxDbTxn::text_scan(const char *table, const std::function<void(const char *,
 int64_t QxDbTxn::text_count(const char *table)
 {
     if (!qxdb_valid_table_name(table)) return -1;
-    Stmt s(conn_, "SELECT count(*) FROM text_records WHERE tbl=?1");
-    if (!s) return missing_text_records();
+    return cached_count(cache_key('Z', table), "SELECT count(*) FROM text_records WHERE tbl=?1", table,
+                        &QxDbTxn::missing_text_records);
+}
+
+int64_t QxDbTxn::cached_count(std::string ck, const char *sql_text, const char *table, int (QxDbTxn::*missing)())
+{
+    std::string cv;
+    int64_t n = 0;
+    size_t pos = 0;
+    if (cached(ck, &cv) && cv.size() == sizeof n && take_raw(cv, pos, &n)) return n;
+    if (!sql()) return -1;
+    Stmt s(conn_, sql_text);
+    if (!s) return (this->*missing)();
     sqlite3_bind_text(s.get(), 1, table, -1, SQLITE_STATIC);
     int rc = s.step();
     if (rc != SQLITE_ROW) return fail(rc);
-    return sqlite3_column_int64(s.get(), 0);
+    n = sqlite3_column_int64(s.get(), 0);
+    cv.clear();
+    put_raw(cv, n);
+    remember(std::move(ck), std::move(cv));
+    return n;
 }

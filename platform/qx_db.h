@@ -4,8 +4,11 @@
 // Every entry point takes the database's device path ("/mnt/nand/app/qxdb.db")
 // and maps it through nvr_path(). The connection is opened on first use and
 // kept for the rest of the process (one per database, reopened after fork());
-// nothing happens at start-up. The file runs in WAL mode with a generous busy
-// timeout, so concurrent processes wait for each other instead of failing.
+// nothing happens at start-up. The file runs in rollback-journal mode with a
+// generous busy timeout, so concurrent processes wait for each other instead
+// of failing. Read transactions take their results from the read cache
+// (platform/qx_db_cache.h) where it has them, and open the file only for
+// what it lacks.
 //
 // Each call of qxdb_transact() is one transaction: a read runs inside BEGIN,
 // a write inside BEGIN IMMEDIATE. When another process holds the file too
@@ -24,11 +27,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/qx_db_cache.h"
+
 // Device paths of the settings database and of the plate-list database.
 #define QXDB_PATH "/mnt/nand/app/qxdb.db"
 #define QXDB_ANPR_PATH "/mnt/nand/app/anpr.db"
 
 struct QxDbConn;
+struct sqlite3_stmt;
 
 // Operations available inside one transaction. Results: -1 on a database
 // error (the transaction is then rolled back).
@@ -78,6 +84,16 @@ private:
     friend int qxdb_transact(const char *, int, const std::function<int(QxDbTxn &)> &);
     friend int qxdb_integrity_check(const char *, std::string *);
     QxDbTxn(QxDbConn *conn, bool write) : conn_(conn), write_(write) {}
+    // Read cache: a read transaction first looks its results up in the cache
+    // and opens the database (and its transaction) only at the first result
+    // the cache does not have.
+    bool sql();
+    bool cached(const std::string &key, std::string *value);
+    void remember(std::string key, std::string value);
+    int one_row(int rc, sqlite3_stmt *s, std::string key, void *rec, size_t size);
+    int64_t cached_count(std::string key, const char *sql_text, const char *table, int (QxDbTxn::*missing)());
+    int text_rows(std::string key, const char *sql_text, const char *table,
+                  const std::function<void(const std::string &, const char *, size_t)> &fn);
     bool table_exists(const char *table);
     int ensure_table(const char *table);
     int missing_records();
@@ -91,6 +107,14 @@ private:
     bool failed_ = false; // a joined call failed: the transaction rolls back
     std::string ensured_; // last store made sure of in this transaction
     bool text_ensured_ = false;
+    std::string host_;
+    double deadline_ = 0;
+    QxDbCache *cache_ = nullptr;  // read transactions with a cache
+    bool cache_live_ = false;     // cache_ holds the current state: look results up
+    bool stale_ = false;          // the file changed after results came from the cache
+    int hits_ = 0;
+    QxDbIdentity ident_;          // state the results belong to
+    std::vector<std::pair<std::string, std::string>> pending_; // results to add to the cache
 };
 
 enum { QXDB_READ = 0, QXDB_WRITE = 1 };
@@ -120,6 +144,9 @@ const char *qxdb_last_error();
 
 // Closes every cached connection of this process (tools at exit, tests).
 void qxdb_close_all();
+
+// Results taken from the read cache by this process so far (tests, bench).
+int qxdb_cache_hits();
 
 // Checks a table name against the rule above.
 bool qxdb_valid_table_name(const char *name);

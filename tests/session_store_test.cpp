@@ -1,8 +1,10 @@
-// The session store of the settings database: ids, idle time, capacity,
+// The session store: ids, idle time, capacity, a damaged session file,
 // "last used", the end of a session, and the ids a request carries.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <set>
 
 #include "common/records/user.h"
@@ -97,15 +99,70 @@ TEST_F(SessionStoreTest, StartDropsExpiredAndLeastRecentlyUsed)
     std::vector<std::string> ids;
     const std::string old = start(t0 - 3600);
     for (int i = 0; i < SESSION_MAX; i++) ids.push_back(start(t0 + i));
-    const NvrDbTable table{"session", sizeof(SessionRecord), nullptr, 0, 1, nullptr, 0};
-    EXPECT_EQ(SESSION_MAX, nvr_db_stored(db, table));
+    EXPECT_EQ(SESSION_MAX, session_stored_count());
     EXPECT_FALSE(lookup(old, t0 + SESSION_MAX).found);
     EXPECT_TRUE(lookup(ids[0], t0 + SESSION_MAX).found);
     const std::string next = start(t0 + SESSION_MAX);
-    EXPECT_EQ(SESSION_MAX, nvr_db_stored(db, table));
+    EXPECT_EQ(SESSION_MAX, session_stored_count());
     EXPECT_FALSE(lookup(ids[0], t0 + SESSION_MAX).found);
     EXPECT_TRUE(lookup(ids[1], t0 + SESSION_MAX).found);
     EXPECT_TRUE(lookup(next, t0 + SESSION_MAX).found);
+}
+
+// The session file is read like any input: damaged or foreign content names
+// no session, and the next log-in stores its own over it.
+TEST_F(SessionStoreTest, DamagedSessionFileNamesNoSession)
+{
+    const std::string live = start(t0);
+    const std::string good = root.read("/var/run/sessions");
+    ASSERT_EQ(static_cast<size_t>(SESSION_MAX) * sizeof(SessionRecord), good.size());
+    std::string unterminated = good, letters = good;
+    for (size_t i = 0; i < good.size(); i += sizeof(SessionRecord)) {
+        unterminated[i + SESSION_ID_DIGITS] = '7'; // id without its zero
+        memset(&unterminated[i + 33], 'u', 64);    // user without its zero
+        letters[i + 3] = 'x';
+    }
+    const struct {
+        const char *name;
+        std::string content;
+        bool found;
+    } rows[] = {
+        {"empty", "", false},
+        {"cut in a record", good.substr(0, 60), false},
+        {"noise", std::string(good.size() * 2, '\x5a'), false},
+        {"id without zero", unterminated, true},
+        {"letters in the id", letters, false},
+    };
+    for (const auto &row : rows) {
+        root.write("/var/run/sessions", row.content);
+        SessionLookup s = lookup(live, t0 + 60);
+        EXPECT_EQ(row.found, s.found) << row.name;
+        if (s.found) {
+            EXPECT_EQ(live, s.session.id) << row.name;
+            EXPECT_EQ(63u, strlen(s.session.user)) << row.name;
+        }
+        const std::string next = start(t0 + 60);
+        EXPECT_TRUE(lookup(next, t0 + 60).found) << row.name;
+        EXPECT_LE(session_stored_count(), 2) << row.name;
+    }
+}
+
+// An unreadable session file refuses where sessions are checked and changes
+// nothing where they are off.
+TEST_F(SessionStoreTest, UnreadableSessionFile)
+{
+    const std::string id = start(t0);
+    ASSERT_EQ(0, unlink(root.host("/var/run/sessions").c_str()));
+    ASSERT_EQ(0, mkdir(root.host("/var/run/sessions").c_str(), 0700));
+    const char *ids[] = {id.c_str()};
+    for (int mode : {SESSION_CHECK_OFF, SESSION_CHECK_LOG, SESSION_CHECK_ENFORCE}) {
+        ASSERT_EQ(0, set_param_int(db, SESSION_CHECK_KEY, mode));
+        SessionLookup s;
+        EXPECT_EQ(mode == SESSION_CHECK_OFF ? 0 : -1, session_lookup(db, ids, 1, t0, &s)) << mode;
+        EXPECT_EQ(mode == SESSION_CHECK_OFF ? SESSION_CHECK_OFF : SESSION_CHECK_ENFORCE, s.mode) << mode;
+        EXPECT_FALSE(s.found) << mode;
+    }
+    rmdir(root.host("/var/run/sessions").c_str());
 }
 
 // The level is the account's current one; a session of an account that is
