@@ -7,7 +7,7 @@ pkgs="build-essential cmake pkg-config libjson-c-dev libsqlite3-dev libssl-dev"
 for job in "$@"; do
     case "$job" in
     build) ;;
-    test) pkgs="$pkgs libgtest-dev libgmock-dev lighttpd curl python3 ffmpeg openssl unzip" ;; # ffmpeg: ffprobe reads the AVI downloads; openssl: reads the certificates; unzip: OEM packages
+    test) pkgs="$pkgs libgtest-dev libgmock-dev lighttpd curl python3 ffmpeg openssl unzip chromium" ;; # ffmpeg: ffprobe reads the AVI downloads; openssl: reads the certificates; unzip: OEM packages; chromium: the console's browser test (headless)
     dev) pkgs="$pkgs lighttpd lighttpd-mod-openssl curl openssl python3 unzip tcpdump" ;; # TLS module and tool: HTTPS by hand (README); python3: the configuration tool of tools/devbin; tcpdump: the packet capture (loopback only)
     arm) pkgs="$pkgs g++-arm-linux-gnueabihf qemu-user libjson-c-dev:armhf libsqlite3-dev:armhf libssl-dev:armhf libstdc++6:armhf" ;;
     fuzz) pkgs="$pkgs clang libclang-rt-14-dev" ;;

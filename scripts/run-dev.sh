@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds nvrweb and starts a local device on 127.0.0.1:8080: lighttpd serving
-# nvrweb.cgi at /cgi-bin/nvrweb.cgi/<route>, a device root in ./devroot, the
-# daemon simulator and an initialised settings database (user admin, password
-# admin, level 0). Ctrl-C stops everything it started.
+# nvrweb.cgi at /cgi-bin/nvrweb.cgi/<route> and the request console at "/", a
+# device root in ./devroot, the daemon simulator and an initialised settings
+# database (user admin, password admin, level 0). Ctrl-C stops everything it
+# started.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/deps.sh dev
@@ -28,6 +29,10 @@ if [ -x build/nvrweb-settings ]; then
     fi
 fi
 [ -x scripts/dev-content.sh ] && scripts/dev-content.sh "$root"
+# The request console at "/": its files, and the route catalogue and
+# reference page printed by the program just built.
+scripts/console-files.sh "$root" build/nvrweb.cgi ||
+    echo "console: the route list stays empty until nvrweb.cgi prints its catalogue"
 
 pids=""
 stop() {
@@ -54,6 +59,7 @@ base="http://127.0.0.1:$port/cgi-bin/nvrweb.cgi"
 cat <<TXT
 
 nvrweb dev device on http://127.0.0.1:$port/ (device root: devroot/)
+Request console: http://127.0.0.1:$port/ (route reference: /routes.html)
 Sessions are enforced (session_check 2): log in, then send the session id
 as the "sessionId" cookie. Try:
   sid=\$(curl -s -H 'Content-Type: application/json' -d '{"userName":"admin","md5":"21232f297a57a5a743894a0e4a801fc3"}' $base/1000 | sed 's/.*"sessionId":"\([0-9]*\)".*/\1/')
