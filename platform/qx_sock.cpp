@@ -148,7 +148,6 @@ struct Connection {
     int fd = -1;
     std::string path;
     uint32_t next_seq = 1;
-    bool receiving = false; // its receiving thread runs (from the first request awaiting a reply)
     ~Connection()
     {
         if (fd >= 0) close(fd);
@@ -191,9 +190,7 @@ public:
         return 0;
     }
 
-    // A notice awaits no reply: no session owns it, and it starts no
-    // receiving thread (a process that only sends notices has none).
-    int send(int code, const void *payload, int length, bool notice = false)
+    int send(int code, const void *payload, int length)
     {
         if (length < 0 || static_cast<uint32_t>(length) > QX_MSG_MAX_PAYLOAD) return QX_SOCK_BAD_ARGS;
         if (length > 0 && !payload) return QX_SOCK_BAD_ARGS;
@@ -211,14 +208,8 @@ public:
             h.code = code;
             h.length = length;
             // Register the owner before writing: the reply may be quick.
-            const Session *s = notice ? nullptr : newest_session_locked();
-            if (s) {
-                owners_[h.seq] = s->id;
-                if (!conn->receiving) {
-                    conn->receiving = true;
-                    std::thread([this, conn] { receive(conn); }).detach();
-                }
-            }
+            const Session *s = newest_session_locked();
+            if (s) owners_[h.seq] = s->id;
         }
         if (qx_write_msg(conn->fd, h, payload)) return 0;
         std::lock_guard<std::mutex> lock(mu_);
@@ -260,6 +251,7 @@ private:
         conn->path = path_;
         conn_ = conn;
         owners_.clear(); // sequence numbers start again on a new connection
+        std::thread([this, conn] { receive(conn); }).detach();
         return true;
     }
 
@@ -341,11 +333,6 @@ int qx_sock_init(qx_sock_callback callback, int, int, const char *device_path)
 int qx_sock_send_msg(int, int code, const void *payload, int length, int, int)
 {
     return client().send(code, payload, length);
-}
-
-int qx_sock_send_notice(int code, const void *payload, int length)
-{
-    return client().send(code, payload, length, true);
 }
 
 int qx_sock_uninit() { return client().close_session(); }
