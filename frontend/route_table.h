@@ -25,7 +25,7 @@ const WebRes *WebResSlot(int slot); // nullptr for a free or invalid slot
 
 // Route declarations. A module's route list is written as
 //   constexpr RouteDecl kRoutes[] = {
-//       NVRWEB_ROUTE("/1000", on_user_login),
+//       {"/1000", NVRWEB_HANDLER(on_user_login)},
 //       ...
 //   };
 // so that each entry carries its handler's name as well (for the route
@@ -38,7 +38,8 @@ struct RouteDecl {
     WebReqHandler handler;
     const char *name; // the handler's name as written in the list
 };
-#define NVRWEB_ROUTE(path, handler) RouteDecl{(path), (handler), #handler}
+// The handler and its name as written: (on_user_login), "on_user_login".
+#define NVRWEB_HANDLER(handler) (handler), #handler
 
 // One per route list, in the section nvrweb_routes (read back as one array:
 // the descriptor is placed with its own alignment, never padded apart).

@@ -104,11 +104,11 @@ TEST_F(StatusCapture, HostileCaptureRequestsRunNothing)
         bodies.push_back(body("eth0", "/mnt/sda1", "10.0.0.1" + t, ""));
         bodies.push_back(body("eth0", "/mnt/sda1", "", "80" + t));
     }
-    for (const std::string &dir : {"/mnt/../etc", "/mnt/sda1/../../etc", "/etc", "/tmp", "/mnt", "/mnt/", "/mnt/link",
+    for (const char *dir : {"/mnt/../etc", "/mnt/sda1/../../etc", "/etc", "/tmp", "/mnt", "/mnt/", "/mnt/link",
                                     "/mnt/nand/app", "/mnt/missing", "mnt/sda1", "/mnt//sda1", "/mnt/sda1/."})
         bodies.push_back(body("eth0", dir, "", ""));
-    for (const std::string &port : {"0", "65536", "-1", "80 443", "0x50"}) bodies.push_back(body("eth0", "/mnt/sda1", "", port));
-    for (const std::string &ip : {"10.0.0.256", "host", "::g", "10.0.0.1 or 1"}) bodies.push_back(body("eth0", "/mnt/sda1", ip, ""));
+    for (const char *port : {"0", "65536", "-1", "80 443", "0x50"}) bodies.push_back(body("eth0", "/mnt/sda1", "", port));
+    for (const char *ip : {"10.0.0.256", "host", "::g", "10.0.0.1 or 1"}) bodies.push_back(body("eth0", "/mnt/sda1", ip, ""));
     bodies.push_back(body("-i", "/mnt/sda1", "", ""));
     bodies.push_back(body("", "/mnt/sda1", "", ""));
     bodies.push_back(body("verylongname0123", "/mnt/sda1", "", ""));
@@ -203,7 +203,7 @@ TEST_F(StatusCapture, DiagnosisExportAndDownload)
     // Only below /tmp: no answer and nothing removed.
     symlink(root.host("/etc/victim").c_str(), root.host("/tmp/link").c_str());
     symlink(root.host("/etc").c_str(), root.host("/tmp/dirlink").c_str());
-    for (const std::string &t : {"/etc/victim", "/tmp/../etc/victim", "%2Ftmp%2F..%2Fetc%2Fvictim", "/tmp/link",
+    for (const char *t : {"/etc/victim", "/tmp/../etc/victim", "%2Ftmp%2F..%2Fetc%2Fvictim", "/tmp/link",
                                  "/tmp/dirlink/victim", "tmp/x", "/tmp", "/tmp/", "/tmpx/victim", ""}) {
         SCOPED_TRACE(t);
         EXPECT_EQ("", post("/6311", t).answer());

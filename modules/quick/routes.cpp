@@ -5,11 +5,11 @@
 
 namespace {
 constexpr RouteDecl kRoutes[] = {
-    NVRWEB_ROUTE("/3300", on_set_ssh_enable),
-    NVRWEB_ROUTE("/3301", on_set_auto_login),
-    NVRWEB_ROUTE("/3302", on_set_record_mode_all),
-    NVRWEB_ROUTE("/3303", on_set_wizard_enable),
-    NVRWEB_ROUTE("/3304", on_set_ipc_entry),
+    {"/3300", NVRWEB_HANDLER(on_set_ssh_enable)},
+    {"/3301", NVRWEB_HANDLER(on_set_auto_login)},
+    {"/3302", NVRWEB_HANDLER(on_set_record_mode_all)},
+    {"/3303", NVRWEB_HANDLER(on_set_wizard_enable)},
+    {"/3304", NVRWEB_HANDLER(on_set_ipc_entry)},
 };
 } // namespace
 

@@ -5,16 +5,16 @@
 
 namespace {
 constexpr RouteDecl kRoutes[] = {
-    NVRWEB_ROUTE("/6030", on_get_holiday_info),
-    NVRWEB_ROUTE("/6031", on_set_holiday_info),
-    NVRWEB_ROUTE("/6040", on_get_record_info),
-    NVRWEB_ROUTE("/6041", on_set_record_info),
-    NVRWEB_ROUTE("/6042", on_get_record_mode_info),
-    NVRWEB_ROUTE("/6043", on_set_record_mode_info),
-    NVRWEB_ROUTE("/6044", on_get_record_param_info),
-    NVRWEB_ROUTE("/6045", on_set_record_param_info),
-    NVRWEB_ROUTE("/6046", on_get_anr_support_info),
-    NVRWEB_ROUTE("/6047", on_get_record_stream_info),
+    {"/6030", NVRWEB_HANDLER(on_get_holiday_info)},
+    {"/6031", NVRWEB_HANDLER(on_set_holiday_info)},
+    {"/6040", NVRWEB_HANDLER(on_get_record_info)},
+    {"/6041", NVRWEB_HANDLER(on_set_record_info)},
+    {"/6042", NVRWEB_HANDLER(on_get_record_mode_info)},
+    {"/6043", NVRWEB_HANDLER(on_set_record_mode_info)},
+    {"/6044", NVRWEB_HANDLER(on_get_record_param_info)},
+    {"/6045", NVRWEB_HANDLER(on_set_record_param_info)},
+    {"/6046", NVRWEB_HANDLER(on_get_anr_support_info)},
+    {"/6047", NVRWEB_HANDLER(on_get_record_stream_info)},
 };
 } // namespace
 

@@ -6,22 +6,22 @@
 namespace {
 constexpr RouteDecl kRoutes[] = {
     // Status pages (pages.cpp).
-    NVRWEB_ROUTE("/8000", on_get_network_status),
-    NVRWEB_ROUTE("/8001", on_get_network_traffic),
-    NVRWEB_ROUTE("/8002", on_get_camera_status),
-    NVRWEB_ROUTE("/8003", on_get_alarm_status),
-    NVRWEB_ROUTE("/8004", on_status_noop),
-    NVRWEB_ROUTE("/8008", on_get_storage_summary),
-    NVRWEB_ROUTE("/8009", on_get_poe_support),
-    NVRWEB_ROUTE("/8010", on_get_disk_channel_info),
-    NVRWEB_ROUTE("/8011", on_cgi_get_online_user_status),
+    {"/8000", NVRWEB_HANDLER(on_get_network_status)},
+    {"/8001", NVRWEB_HANDLER(on_get_network_traffic)},
+    {"/8002", NVRWEB_HANDLER(on_get_camera_status)},
+    {"/8003", NVRWEB_HANDLER(on_get_alarm_status)},
+    {"/8004", NVRWEB_HANDLER(on_status_noop)},
+    {"/8008", NVRWEB_HANDLER(on_get_storage_summary)},
+    {"/8009", NVRWEB_HANDLER(on_get_poe_support)},
+    {"/8010", NVRWEB_HANDLER(on_get_disk_channel_info)},
+    {"/8011", NVRWEB_HANDLER(on_cgi_get_online_user_status)},
     // Packet capture (capture.cpp).
-    NVRWEB_ROUTE("/8005", on_start_packet_capture),
-    NVRWEB_ROUTE("/8006", on_stop_packet_capture),
-    NVRWEB_ROUTE("/8007", on_download_packet_capture),
+    {"/8005", NVRWEB_HANDLER(on_start_packet_capture)},
+    {"/8006", NVRWEB_HANDLER(on_stop_packet_capture)},
+    {"/8007", NVRWEB_HANDLER(on_download_packet_capture)},
     // Diagnosis (diagnosis.cpp).
-    NVRWEB_ROUTE("/6310", on_export_diagnosis),
-    NVRWEB_ROUTE("/6311", on_download_diagnosis),
+    {"/6310", NVRWEB_HANDLER(on_export_diagnosis)},
+    {"/6311", NVRWEB_HANDLER(on_download_diagnosis)},
 };
 } // namespace
 

@@ -62,11 +62,11 @@ int echo_oplog(char *req)
 }
 
 constexpr RouteDecl kEchoRoutes[] = {
-    NVRWEB_ROUTE("/0003", echo_ipc),        NVRWEB_ROUTE("/0004", echo_oplog),
-    NVRWEB_ROUTE("/0001", echo),            NVRWEB_ROUTE("/vb.htm", echo),
-    NVRWEB_ROUTE("/1010", echo_upload),     NVRWEB_ROUTE("/1019", echo_upload),
-    NVRWEB_ROUTE("/oem", echo_upload),      NVRWEB_ROUTE("/6082", echo_upload),
-    NVRWEB_ROUTE("/2079", echo_upload),     NVRWEB_ROUTE("/0002", echo_upload),
+    {"/0003", NVRWEB_HANDLER(echo_ipc)},        {"/0004", NVRWEB_HANDLER(echo_oplog)},
+    {"/0001", NVRWEB_HANDLER(echo)},            {"/vb.htm", NVRWEB_HANDLER(echo)},
+    {"/1010", NVRWEB_HANDLER(echo_upload)},     {"/1019", NVRWEB_HANDLER(echo_upload)},
+    {"/oem", NVRWEB_HANDLER(echo_upload)},      {"/6082", NVRWEB_HANDLER(echo_upload)},
+    {"/2079", NVRWEB_HANDLER(echo_upload)},     {"/0002", NVRWEB_HANDLER(echo_upload)},
 };
 const UploadRoute kEchoUploads[] = {{"/0002", UPLOAD_STORED}};
 } // namespace
