@@ -109,35 +109,61 @@ struct ScheduleShape {
 const ScheduleShape kGeneralSchedule = {false, SCHEDULE_DAYS, SCHEDULE_JSON_SEGMENTS};
 const ScheduleShape kCameraSchedule = {true, 7, 10};
 
-// Appends a record text (at most size-1 characters, it may lack its zero) as
-// a JSON string, escaped as json-c escapes.
-void append_json_text(std::string &out, const char *field, size_t size)
+// Writes a record text (at most size-1 characters, it may lack its zero) as
+// a JSON string, escaped as json-c escapes, at `p`; returns the end. Room
+// needed: 2 + 6 * (size - 1) characters.
+char *put_json_text(char *p, const char *field, size_t size)
 {
     static const char hex[] = "0123456789abcdef";
-    out += '"';
-    size_t n = field ? strnlen(field, size - 1) : 0;
+    *p++ = '"';
+    const size_t n = field ? strnlen(field, size - 1) : 0;
     for (size_t i = 0; i < n; i++) {
-        unsigned char c = static_cast<unsigned char>(field[i]);
+        const unsigned char c = static_cast<unsigned char>(field[i]);
+        if (c >= 0x20 && c != '"' && c != '\\' && c != '/') {
+            *p++ = static_cast<char>(c);
+            continue;
+        }
+        *p++ = '\\';
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '/': out += "\\/"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"': *p++ = '"'; break;
+        case '\\': *p++ = '\\'; break;
+        case '/': *p++ = '/'; break;
+        case '\b': *p++ = 'b'; break;
+        case '\f': *p++ = 'f'; break;
+        case '\n': *p++ = 'n'; break;
+        case '\r': *p++ = 'r'; break;
+        case '\t': *p++ = 't'; break;
         default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out += hex[c >> 4];
-                out += hex[c & 15];
-            } else {
-                out += static_cast<char>(c);
-            }
+            memcpy(p, "u00", 3);
+            p[3] = hex[c >> 4];
+            p[4] = hex[c & 15];
+            p += 5;
         }
     }
-    out += '"';
+    *p++ = '"';
+    return p;
+}
+
+char *put_text(char *p, const char *text, size_t len)
+{
+    memcpy(p, text, len);
+    return p + len;
+}
+#define PUT_LITERAL(p, text) put_text((p), (text), sizeof(text) - 1)
+
+// Decimal text of an int (at most 11 characters) at `p`; returns the end.
+char *put_int(char *p, int32_t value)
+{
+    char digits[12];
+    int n = 0;
+    uint32_t v = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v);
+    if (value < 0) *p++ = '-';
+    while (n) *p++ = digits[--n];
+    return p;
 }
 
 int rendered_serializer(json_object *obj, printbuf *pb, int, int)
@@ -162,6 +188,11 @@ json_object *rendered_array(std::string text)
 json_object *schedule_to_json(const WeekSchedule *schedule, const ScheduleShape &shape)
 {
     if (!schedule) return json_object_new_array();
+    // One segment at a time through a local buffer: each text's worst case
+    // (every character escaped as \u00XX) plus the keys and an int.
+    char seg_text[2 * (2 + 6 * 31) + 64];
+    static_assert(sizeof(ScheduleSegment::start_time) == 32 && sizeof(ScheduleSegment::end_time) == 32,
+                  "segment texts of 32 bytes");
     std::string out;
     out.reserve(shape.camera ? 3200 : 4800);
     out += '[';
@@ -171,15 +202,18 @@ json_object *schedule_to_json(const WeekSchedule *schedule, const ScheduleShape 
         out += d ? ",[" : "[";
         for (int i = 0; i < SCHEDULE_JSON_SEGMENTS; i++) {
             const ScheduleSegment &seg = day.segments[i];
-            out += i ? ",{\"startTime\":" : "{\"startTime\":";
-            append_json_text(out, valid ? seg.start_time : "", sizeof seg.start_time);
-            out += ",\"endTime\":";
-            append_json_text(out, valid ? seg.end_time : "", sizeof seg.end_time);
+            char *p = seg_text;
+            if (i) *p++ = ',';
+            p = PUT_LITERAL(p, "{\"startTime\":");
+            p = put_json_text(p, valid ? seg.start_time : "", sizeof seg.start_time);
+            p = PUT_LITERAL(p, ",\"endTime\":");
+            p = put_json_text(p, valid ? seg.end_time : "", sizeof seg.end_time);
             if (!shape.camera) {
-                out += ",\"actionType\":";
-                out += std::to_string(seg.action_type);
+                p = PUT_LITERAL(p, ",\"actionType\":");
+                p = put_int(p, seg.action_type);
             }
-            out += '}';
+            *p++ = '}';
+            out.append(seg_text, static_cast<size_t>(p - seg_text));
         }
         out += ']';
     }
@@ -222,6 +256,12 @@ int get_schedule_by_json(json_object *obj, const char *key, WeekSchedule *schedu
 }
 
 json_object *get_schedule_json_object_ex(const WeekSchedule *schedule) { return get_schedule_json_object(schedule); }
+
+WeekSchedule *schedule_scratch()
+{
+    static WeekSchedule scratch;
+    return &scratch;
+}
 
 int get_schedule_by_json_ex(json_object *obj, const char *key, WeekSchedule *schedule)
 {

@@ -27,6 +27,7 @@
 //    1  decoded and stored;  0  nothing to store (key missing or not
 //    decodable);  -1  the settings write failed (answer the error reply).
 #pragma once
+#include <cstring>
 #include <cstddef>
 #include <cstdint>
 
@@ -52,6 +53,18 @@ int get_schedule_by_json(json_object *obj, const char *key, WeekSchedule *schedu
 // PTZ schedule handlers use.
 json_object *get_schedule_json_object_ex(const WeekSchedule *schedule);
 int get_schedule_by_json_ex(json_object *obj, const char *key, WeekSchedule *schedule);
+
+// Reply of a stored schedule: `read(WeekSchedule *)` fills the record and
+// returns 0; any other result gives the empty schedule. The record is one
+// buffer shared by every call (getters render several schedules a request:
+// one 27 KB buffer, not one each); `read` must not call this again.
+WeekSchedule *schedule_scratch();
+template <class Read> json_object *stored_schedule_json(Read &&read)
+{
+    WeekSchedule *s = schedule_scratch();
+    if (read(s) != 0) memset(s, 0, sizeof *s);
+    return get_schedule_json_object(s);
+}
 
 // Schedules kept on an IP camera.
 // Reply: 8 day arrays of 12 {"startTime", "endTime"}; a day whose day-valid

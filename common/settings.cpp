@@ -14,10 +14,17 @@
 namespace {
 
 // ---- Registry of declared tables ---------------------------------------------------
-// Filled from static initialisers; a plain array so that it is ready before
-// any of them runs.
-const NvrDbTable *g_tables[256];
-size_t g_table_count = 0;
+// The pointers the declaration macros place in the section nvrweb_db_tables;
+// the linker provides its bounds (weak: a program without tables has none).
+extern "C" {
+extern const NvrDbTable *const __start_nvrweb_db_tables[] __attribute__((weak));
+extern const NvrDbTable *const __stop_nvrweb_db_tables[] __attribute__((weak));
+}
+
+size_t table_count()
+{
+    return __start_nvrweb_db_tables ? static_cast<size_t>(__stop_nvrweb_db_tables - __start_nvrweb_db_tables) : 0;
+}
 
 bool key_in_range(const NvrDbTable &t, int key) { return key >= 0 && key < t.capacity; }
 
@@ -107,22 +114,14 @@ int nvr_db_update(const char *path, const NvrDbTable &t, int key, const std::fun
     return rc < 0 || result < 0 ? -1 : result;
 }
 
-bool nvr_db_register(const NvrDbTable *table)
-{
-    // Runs for every declared table at the start of every request, so it
-    // only records the table; nvr_db_registry_problem() checks the names.
-    if (!table || g_table_count >= sizeof g_tables / sizeof g_tables[0]) return false;
-    g_tables[g_table_count++] = table;
-    return true;
-}
-
 const char *nvr_db_registry_problem()
 {
-    for (size_t i = 0; i < g_table_count; i++) {
-        if (!qxdb_valid_table_name(g_tables[i]->name)) return g_tables[i]->name;
+    const NvrDbTable *const *tables = __start_nvrweb_db_tables;
+    const size_t count = table_count();
+    for (size_t i = 0; i < count; i++) {
+        if (!qxdb_valid_table_name(tables[i]->name)) return tables[i]->name;
         for (size_t j = 0; j < i; j++)
-            if (strcmp(g_tables[i]->name, g_tables[j]->name) == 0 && g_tables[i] != g_tables[j])
-                return g_tables[i]->name;
+            if (strcmp(tables[i]->name, tables[j]->name) == 0 && tables[i] != tables[j]) return tables[i]->name;
     }
     return nullptr;
 }
@@ -130,8 +129,9 @@ const char *nvr_db_registry_problem()
 const NvrDbTable *nvr_db_find_table(const char *name)
 {
     if (!name) return nullptr;
-    for (size_t i = 0; i < g_table_count; i++) {
-        if (strcmp(g_tables[i]->name, name) == 0) return g_tables[i];
+    const size_t count = table_count();
+    for (size_t i = 0; i < count; i++) {
+        if (strcmp(__start_nvrweb_db_tables[i]->name, name) == 0) return __start_nvrweb_db_tables[i];
     }
     return nullptr;
 }

@@ -76,9 +76,10 @@ struct NvrDbTable {
     size_t column_count;
 };
 
-// Registers a table for copy_table_column_int(); the declaration macros do
-// it. A second, different description of the same table name is refused.
-bool nvr_db_register(const NvrDbTable *table);
+// Every declared table is listed in the section nvrweb_db_tables by the
+// declaration macros (a pointer per table and source file that declares it,
+// written at link time: nothing runs at start-up). A table may be listed
+// more than once, always with the same description.
 // The first declared table whose name is not a valid table name or is taken
 // by another declaration; nullptr when all are sound (checked by the tests,
 // not at every start).
@@ -127,7 +128,7 @@ int nvr_db_stored(const char *path, const NvrDbTable &t);
                                  key_name, key_offset,                                            \
                                  capacity, columns + 1,                                           \
                                  sizeof(columns) / sizeof(columns[0]) - 1};                       \
-    inline const bool registered = nvr_db_register(&desc);                                        \
+    __attribute__((used, section("nvrweb_db_tables"))) static const NvrDbTable *const listed = &desc; \
     }
 
 #define NVR_DB_RECORD(name, Type, table, key, capacity, ...)                                         \

@@ -24,8 +24,16 @@ const int kBusyTimeoutMs = 10000;
 const char kParamsTable[] = "params";
 
 std::mutex g_mu;
-std::map<std::string, QxDbConn *> g_conns;      // host path -> connection
-std::map<std::string, std::string> g_redirects; // device path -> host path
+std::map<std::string, QxDbConn *> &conns()
+{
+    static std::map<std::string, QxDbConn *> value; // host path -> connection; built on first use
+    return value;
+}
+std::map<std::string, std::string> &redirects()
+{
+    static std::map<std::string, std::string> value; // device path -> host path; built on first use
+    return value;
+}
 thread_local int g_depth = 0;
 // The transaction open in this thread, which nested calls on the same
 // database join.
@@ -146,13 +154,13 @@ QxDbConn *open_conn(const std::string &host)
 // is abandoned (never closed: its locks and file state belong to the parent).
 QxDbConn *get_conn(const std::string &host)
 {
-    auto it = g_conns.find(host);
-    if (it != g_conns.end()) {
+    auto it = conns().find(host);
+    if (it != conns().end()) {
         if (it->second->pid == getpid()) return it->second;
-        g_conns.erase(it);
+        conns().erase(it);
     }
     QxDbConn *c = open_conn(host);
-    if (c) g_conns[host] = c;
+    if (c) conns()[host] = c;
     return c;
 }
 
@@ -529,8 +537,8 @@ int QxDbTxn::param_scan(const std::function<void(const char *, const char *)> &f
 std::string qxdb_host_path(const char *device_path)
 {
     if (!device_path || !*device_path) return std::string();
-    auto it = g_redirects.find(device_path);
-    if (it != g_redirects.end()) return it->second;
+    auto it = redirects().find(device_path);
+    if (it != redirects().end()) return it->second;
     char buf[4096];
     return nvr_path(device_path, buf, sizeof buf) ? std::string(buf) : std::string();
 }
@@ -539,8 +547,8 @@ int qxdb_redirect(const char *device_path, const char *host_path)
 {
     if (!device_path || !*device_path) return -1;
     std::lock_guard<std::mutex> lock(g_mu);
-    if (host_path && *host_path) g_redirects[device_path] = host_path;
-    else g_redirects.erase(device_path);
+    if (host_path && *host_path) redirects()[device_path] = host_path;
+    else redirects().erase(device_path);
     return 0;
 }
 
@@ -569,21 +577,25 @@ int begin_retry(QxDbConn *c, const char *sql, double deadline)
 // The read cache of a database: a file in /var/run named after it; none for
 // a database moved elsewhere (the settings tool's --db) or without /var/run.
 // Kept per host path, since tests move the device root.
-std::map<std::string, QxDbCache *> g_caches;
+std::map<std::string, QxDbCache *> &caches()
+{
+    static std::map<std::string, QxDbCache *> value; // built on first use, not at every start
+    return value;
+}
 int g_cache_hits = 0;
 
 static QxDbCache *cache_for(const char *device_path, const std::string &host)
 {
-    auto it = g_caches.find(host);
-    if (it != g_caches.end()) return it->second;
+    auto it = caches().find(host);
+    if (it != caches().end()) return it->second;
     QxDbCache *cache = nullptr;
     const char *base = strrchr(device_path, '/');
     char buf[4096], dir[4096];
-    if (!g_redirects.count(device_path) && base && base[1] &&
+    if (!redirects().count(device_path) && base && base[1] &&
         nvr_path((std::string("/var/run/") + (base + 1) + ".cache").c_str(), buf, sizeof buf) &&
         nvr_path("/var/run", dir, sizeof dir) && access(dir, W_OK) == 0)
         cache = new QxDbCache(buf);
-    g_caches[host] = cache;
+    caches()[host] = cache;
     return cache;
 }
 
@@ -756,12 +768,12 @@ int qxdb_integrity_check(const char *path, std::string *report)
 void qxdb_close_all()
 {
     std::lock_guard<std::mutex> lock(g_mu);
-    for (auto &kv : g_conns) {
+    for (auto &kv : conns()) {
         if (kv.second->pid == getpid()) close_conn(kv.second);
     }
-    g_conns.clear();
-    for (auto &kv : g_caches) delete kv.second;
-    g_caches.clear();
+    conns().clear();
+    for (auto &kv : caches()) delete kv.second;
+    caches().clear();
     qxdb_identity_close_all();
 }
 

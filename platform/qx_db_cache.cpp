@@ -144,7 +144,11 @@ struct DbFile {
     pid_t pid = 0;
     const volatile unsigned char *map = nullptr;
 };
-std::map<std::string, DbFile> g_db_files;
+std::map<std::string, DbFile> &db_files()
+{
+    static std::map<std::string, DbFile> value; // built on first use, not at every start
+    return value;
+}
 
 } // namespace
 
@@ -153,7 +157,7 @@ QxDbIdentity qxdb_identity(const char *host)
     QxDbIdentity id;
     struct stat st;
     if (!host || stat(host, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 100) return id;
-    DbFile &f = g_db_files[host];
+    DbFile &f = db_files()[host];
     if (f.fd < 0 || !f.map || f.pid != current_pid() || f.dev != static_cast<uint64_t>(st.st_dev) ||
         f.ino != static_cast<uint64_t>(st.st_ino)) {
         if (f.map && f.pid == current_pid()) munmap(const_cast<unsigned char *>(f.map), kHeaderMap);
@@ -192,12 +196,12 @@ QxDbIdentity qxdb_identity(const char *host)
 
 void qxdb_identity_close_all()
 {
-    for (auto &kv : g_db_files) {
+    for (auto &kv : db_files()) {
         if (kv.second.pid != current_pid()) continue;
         if (kv.second.map) munmap(const_cast<unsigned char *>(kv.second.map), kHeaderMap);
         if (kv.second.fd >= 0) close(kv.second.fd);
     }
-    g_db_files.clear();
+    db_files().clear();
 }
 
 QxDbCache::~QxDbCache()

@@ -86,7 +86,11 @@ const Name kEnglish[] = {
 
 enum { kLanguageMax = 31, kLineMax = 512 };
 
-std::map<int, std::string> g_loaded; // the selected language's own names
+std::map<int, std::string> &loaded_names()
+{
+    static std::map<int, std::string> value; // built on first use, not at every start
+    return value;
+}
 
 bool valid_language(const char *lang)
 {
@@ -115,7 +119,7 @@ void load_file(const char *lang)
         char *end = nullptr;
         long id = strtol(line, &end, 10);
         if (end == line || *end || id < 0 || id > 0x7fffffff) continue;
-        g_loaded[static_cast<int>(id)] = eq + 1;
+        loaded_names()[static_cast<int>(id)] = eq + 1;
     }
     fclose(f);
 }
@@ -124,7 +128,7 @@ void load_file(const char *lang)
 
 int trans_init(const char *language)
 {
-    g_loaded.clear();
+    loaded_names().clear();
     if (!language || !valid_language(language)) return -1;
     load_file(language);
     return 0;
@@ -135,8 +139,8 @@ int trans_get_value(int id, char *buffer, int size)
     if (!buffer || size <= 0) return -1;
     buffer[0] = '\0';
     const char *text = nullptr;
-    auto it = g_loaded.find(id);
-    if (it != g_loaded.end()) {
+    auto it = loaded_names().find(id);
+    if (it != loaded_names().end()) {
         text = it->second.c_str();
     } else {
         for (const Name &n : kEnglish)
@@ -149,6 +153,6 @@ int trans_get_value(int id, char *buffer, int size)
 
 int trans_deinit()
 {
-    g_loaded.clear();
+    loaded_names().clear();
     return 0;
 }

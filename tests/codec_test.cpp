@@ -512,4 +512,28 @@ TEST(CodecSchedule, RenderedTextsAreEscapedLikeJsonC)
     ASSERT_TRUE(json_object_object_get_ex(jv_at(jv_at(reply.get(), 0), 0), "startTime", &start));
     EXPECT_STREQ(nasty, json_object_get_string(start));
 }
+
+// Worst cases of one segment: both texts of 31 escaped characters without
+// their zero, the extreme action types; json-c's own rendering of the same
+// values is the reference.
+TEST(CodecSchedule, RenderedSegmentsAtTheirLimitsMatchJsonC)
+{
+    auto s = filled<WeekSchedule>(0);
+    for (int32_t action : {INT32_MIN, -1, 0, 7, 4711, INT32_MAX}) {
+        ScheduleSegment &seg = s->days[7].segments[11];
+        memset(seg.start_time, '\x01', sizeof seg.start_time);
+        memset(seg.end_time, '"', sizeof seg.end_time);
+        seg.action_type = action;
+        json_object *expect = json_object_new_object();
+        json_object_object_add(expect, "startTime", json_object_new_string(std::string(31, '\x01').c_str()));
+        json_object_object_add(expect, "endTime", json_object_new_string(std::string(31, '"').c_str()));
+        json_object_object_add(expect, "actionType", json_object_new_int(action));
+        json_object *raw = get_schedule_json_object(s.get());
+        std::string text = json_object_to_json_string_ext(raw, JSON_C_TO_STRING_PLAIN);
+        std::string want = std::string(",") + json_object_to_json_string_ext(expect, JSON_C_TO_STRING_PLAIN) + "]]";
+        EXPECT_EQ(want, text.substr(text.size() - want.size())) << action;
+        json_object_put(raw);
+        json_object_put(expect);
+    }
+}
 } // namespace

@@ -502,10 +502,13 @@ TEST_F(SettingsRecords, DeviceRecordFollowsTheParameters)
 
 TEST(SettingsRegistry, DeclaredTablesHaveValidDistinctNames)
 {
-    // Registration at start-up only records the tables; their names are
-    // checked here, over every table the modules declare.
+    // The tables are listed at link time; their names are checked here, over
+    // every table the modules declare, and a declared table is found by name.
     const char *problem = nvr_db_registry_problem();
     EXPECT_EQ(nullptr, problem) << problem;
+    ASSERT_NE(nullptr, nvr_db_find_table("user"));
+    EXPECT_EQ(sizeof(UserRecord), nvr_db_find_table("user")->size);
+    EXPECT_EQ(nullptr, nvr_db_find_table("no_such_table"));
 }
 
 TEST_F(SettingsRecords, FileStaysInRollbackJournalMode)

@@ -69,9 +69,7 @@ std::unique_ptr<WeekSchedule> new_schedule() { return std::unique_ptr<WeekSchedu
 
 json_object *schedule_json(const AlarmSource &src, ActionSchedule kind)
 {
-    auto s = new_schedule();
-    if (read_action_schedule(src, kind, s.get()) != 0) *s = WeekSchedule();
-    return get_schedule_json_object(s.get());
+    return stored_schedule_json([&](WeekSchedule *s) { return read_action_schedule(src, kind, s); });
 }
 } // namespace
 

@@ -145,9 +145,8 @@ int on_get_nvr_alarm_output(char *request)
     AlarmOutRecord out{};
     read_alarm_out(kDb, &out, id);
     json_object *o = alarm_out_json(out);
-    auto sche = new_schedule();
-    if (read_alarm_out_schedule(kDb, sche.get(), id) != 0) *sche = WeekSchedule();
-    json_object_object_add(o, "effective", get_schedule_json_object(sche.get()));
+    json_object_object_add(o, "effective",
+                           stored_schedule_json([&](WeekSchedule *s) { return read_alarm_out_schedule(kDb, s, id); }));
     write_reply(o);
     return 0;
 }
@@ -377,11 +376,10 @@ int on_get_alarm_in(char *request)
     if (!valid_in(id)) return cgi_error_to_webserver(REPLY_JSON);
     AlarmInRecord in{};
     read_alarm_in(kDb, &in, id);
-    auto sche = new_schedule();
-    if (read_alarm_in_schedule(kDb, sche.get(), id) != 0) *sche = WeekSchedule();
     json_object *o = json_object_new_object();
     json_object_object_add(o, "alarm", alarm_in_json(in, true));
-    json_object_object_add(o, "schedule", get_schedule_json_object(sche.get()));
+    json_object_object_add(o, "schedule",
+                           stored_schedule_json([&](WeekSchedule *s) { return read_alarm_in_schedule(kDb, s, id); }));
     write_reply(o);
     return 0;
 }

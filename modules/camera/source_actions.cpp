@@ -39,9 +39,8 @@ const char *schedule_table(const ActionSourceKind &kind, int s)
 
 json_object *schedule_json(const ActionSourceKind &kind, int s, int key)
 {
-    std::unique_ptr<WeekSchedule> sche(new WeekSchedule());
-    if (read_alarm_action_schedule(kDb, schedule_table(kind, s), sche.get(), key) != 0) *sche = WeekSchedule();
-    return get_schedule_json_object(sche.get());
+    return stored_schedule_json(
+        [&](WeekSchedule *sche) { return read_alarm_action_schedule(kDb, schedule_table(kind, s), sche, key); });
 }
 } // namespace
 

@@ -50,23 +50,27 @@ struct Backup {
     bool task_started = false;
 };
 
-Backup g;
+Backup &backup()
+{
+    static Backup value; // built on first use, not at every start
+    return value;
+}
 
 std::chrono::microseconds period()
 {
     return std::chrono::microseconds(static_cast<int64_t>(IPC_POLL_MS * 1000.0 * ipc_time_scale()) + 1);
 }
 
-// Under g.mu.
+// Under backup().mu.
 void drop_queue_locked()
 {
-    while (BackupFrame *f = g.head) {
-        g.head = f->next;
+    while (BackupFrame *f = backup().head) {
+        backup().head = f->next;
         free_frame(f);
     }
-    g.tail = nullptr;
-    g.count = 0;
-    g.bytes = 0;
+    backup().tail = nullptr;
+    backup().count = 0;
+    backup().bytes = 0;
 }
 
 // Appends a complete frame; waits while the queue is over its limit. A
@@ -75,14 +79,14 @@ void drop_queue_locked()
 // client gets every frame), and ends when it is stuck.
 int queue_frame(BackupFrame *f)
 {
-    std::unique_lock<std::mutex> lock(g.mu);
+    std::unique_lock<std::mutex> lock(backup().mu);
     int stalled = 0;
-    while (g.bytes > BACKUP_QUEUE_LIMIT && g.running) {
-        const uint64_t seen = g.taken;
-        g.cv.wait_for(lock, period());
-        if (g.taken == seen && ++stalled >= BACKUP_FULL_WAITS) break;
+    while (backup().bytes > BACKUP_QUEUE_LIMIT && backup().running) {
+        const uint64_t seen = backup().taken;
+        backup().cv.wait_for(lock, period());
+        if (backup().taken == seen && ++stalled >= BACKUP_FULL_WAITS) break;
     }
-    if (g.bytes > BACKUP_QUEUE_LIMIT || !g.running) {
+    if (backup().bytes > BACKUP_QUEUE_LIMIT || !backup().running) {
         lock.unlock();
         cgi_log("remote_backup", __LINE__, "", "frame %d of %d bytes dropped", f->header.sequence,
                 f->header.frame_length);
@@ -90,28 +94,28 @@ int queue_frame(BackupFrame *f)
         return -1;
     }
     f->next = nullptr;
-    if (g.tail) g.tail->next = f;
-    else g.head = f;
-    g.tail = f;
-    g.count++;
-    g.bytes += f->header.frame_length;
-    g.cv.notify_all();
+    if (backup().tail) backup().tail->next = f;
+    else backup().head = f;
+    backup().tail = f;
+    backup().count++;
+    backup().bytes += f->header.frame_length;
+    backup().cv.notify_all();
     return 0;
 }
 
 // Takes the head frame, waiting up to one period for one.
 BackupFrame *take_frame()
 {
-    std::unique_lock<std::mutex> lock(g.mu);
-    if (!g.head && !g.closing && g.running) g.cv.wait_for(lock, period());
-    BackupFrame *f = g.head;
+    std::unique_lock<std::mutex> lock(backup().mu);
+    if (!backup().head && !backup().closing && backup().running) backup().cv.wait_for(lock, period());
+    BackupFrame *f = backup().head;
     if (!f) return nullptr;
-    g.head = f->next;
-    if (!g.head) g.tail = nullptr;
-    g.count--;
-    g.bytes -= f->header.frame_length;
-    g.taken++;
-    g.cv.notify_all();
+    backup().head = f->next;
+    if (!backup().head) backup().tail = nullptr;
+    backup().count--;
+    backup().bytes -= f->header.frame_length;
+    backup().taken++;
+    backup().cv.notify_all();
     return f;
 }
 
@@ -119,23 +123,23 @@ void *writer_task(void *)
 {
     qx_task_set_name("remote_backup");
     int idle = 0;
-    while (g.running) {
+    while (backup().running) {
         if (BackupFrame *f = take_frame()) {
             idle = 0;
             // Header, then data; a frame the file cannot take is skipped.
-            if (qx_avi_write_fp_ex(g.avi, &f->header, sizeof f->header) == 0)
-                qx_avi_write_fp_ex(g.avi, frame_data(f), f->header.frame_length);
+            if (qx_avi_write_fp_ex(backup().avi, &f->header, sizeof f->header) == 0)
+                qx_avi_write_fp_ex(backup().avi, frame_data(f), f->header.frame_length);
             free_frame(f);
-            if (qx_avi_failed(g.avi)) {
+            if (qx_avi_failed(backup().avi)) {
                 // The client is gone: nobody reads the rest.
                 cgi_log("remote_backup", __LINE__, "", "writing the download failed");
                 break;
             }
             continue;
         }
-        if (g.closing) {
-            std::lock_guard<std::mutex> lock(g.mu);
-            if (!g.head) break;
+        if (backup().closing) {
+            std::lock_guard<std::mutex> lock(backup().mu);
+            if (!backup().head) break;
             continue;
         }
         if (++idle >= BACKUP_IDLE_TRIES) {
@@ -143,35 +147,35 @@ void *writer_task(void *)
             break;
         }
     }
-    std::lock_guard<std::mutex> lock(g.mu);
+    std::lock_guard<std::mutex> lock(backup().mu);
     drop_queue_locked();
-    g.running = false;
-    g.cv.notify_all();
+    backup().running = false;
+    backup().cv.notify_all();
     return nullptr;
 }
 } // namespace
 
 int remote_backup_qxfs_open(FILE *stream, const char *prelude)
 {
-    if (g.avi || qx_avi_open_fp(stream, &g.avi) != 0) return -1;
-    if (prelude) qx_avi_set_prelude(g.avi, prelude);
-    g.closing = false;
-    g.running = true;
-    if (qx_task_create_join(&g.task, writer_task, nullptr) != 0) {
-        g.running = false;
-        qx_avi_close_fp(g.avi);
-        g.avi = nullptr;
+    if (backup().avi || qx_avi_open_fp(stream, &backup().avi) != 0) return -1;
+    if (prelude) qx_avi_set_prelude(backup().avi, prelude);
+    backup().closing = false;
+    backup().running = true;
+    if (qx_task_create_join(&backup().task, writer_task, nullptr) != 0) {
+        backup().running = false;
+        qx_avi_close_fp(backup().avi);
+        backup().avi = nullptr;
         return -1;
     }
-    g.task_started = true;
+    backup().task_started = true;
     return 0;
 }
 
 void remote_backup_drop_pending()
 {
-    free_frame(g.pending);
-    g.pending = nullptr;
-    g.received = 0;
+    free_frame(backup().pending);
+    backup().pending = nullptr;
+    backup().received = 0;
 }
 
 int remote_backup_qxfs_write(const FrameHeader *header, int position, int length)
@@ -192,52 +196,52 @@ int remote_backup_qxfs_write(const FrameHeader *header, int position, int length
         memcpy(&f->header, header, sizeof f->header);
         f->header.data = reinterpret_cast<uintptr_t>(data);
         f->next = nullptr;
-        g.pending = f;
+        backup().pending = f;
     }
-    BackupFrame *f = g.pending;
+    BackupFrame *f = backup().pending;
     if (!f) return 0;
-    const int32_t room = f->header.frame_length - g.received;
+    const int32_t room = f->header.frame_length - backup().received;
     const int32_t n = length < room ? length : room;
     if (n > 0 && chunk) {
-        memcpy(frame_data(f) + g.received, chunk, static_cast<size_t>(n));
-        g.received += n;
+        memcpy(frame_data(f) + backup().received, chunk, static_cast<size_t>(n));
+        backup().received += n;
     }
-    if (g.received < f->header.frame_length) return 0;
-    g.pending = nullptr;
-    g.received = 0;
+    if (backup().received < f->header.frame_length) return 0;
+    backup().pending = nullptr;
+    backup().received = 0;
     return queue_frame(f);
 }
 
 void remote_backup_qxfs_interrup()
 {
-    std::lock_guard<std::mutex> lock(g.mu);
-    g.running = false;
-    g.cv.notify_all();
+    std::lock_guard<std::mutex> lock(backup().mu);
+    backup().running = false;
+    backup().cv.notify_all();
 }
 
 uint32_t remote_backup_qxfs_close()
 {
-    if (!g.avi) return 0;
+    if (!backup().avi) return 0;
     {
-        std::lock_guard<std::mutex> lock(g.mu);
-        g.closing = true;
-        g.cv.notify_all();
+        std::lock_guard<std::mutex> lock(backup().mu);
+        backup().closing = true;
+        backup().cv.notify_all();
     }
-    if (g.task_started) qx_task_join(g.task);
-    g.task_started = false;
+    if (backup().task_started) qx_task_join(backup().task);
+    backup().task_started = false;
     remote_backup_drop_pending();
     {
-        std::lock_guard<std::mutex> lock(g.mu);
+        std::lock_guard<std::mutex> lock(backup().mu);
         drop_queue_locked();
     }
-    const uint32_t frames = qx_avi_frames(g.avi);
-    qx_avi_close_fp(g.avi);
-    g.avi = nullptr;
-    g.running = false;
-    g.closing = false;
+    const uint32_t frames = qx_avi_frames(backup().avi);
+    qx_avi_close_fp(backup().avi);
+    backup().avi = nullptr;
+    backup().running = false;
+    backup().closing = false;
     return frames;
 }
 
-bool remote_backup_is_open() { return g.avi != nullptr; }
+bool remote_backup_is_open() { return backup().avi != nullptr; }
 
-bool remote_backup_task_run_status() { return g.running; }
+bool remote_backup_task_run_status() { return backup().running; }

@@ -48,7 +48,7 @@ int request(int code)
 
 // Name and address of each channel, read before the camera and alarm pages.
 struct ChannelFacts {
-    int count = 0;
+    int count; // zero at start, like the rest (no constructor runs)
     char name[MAX_CAMERAS][NAME_SIZE];
     char ip[MAX_CAMERAS][64];
     int enable[MAX_CAMERAS];

@@ -25,7 +25,11 @@ struct DiskListContext {
     std::vector<DiskRecord> stored; // index = port
     int esata_type = 0;
 };
-DiskListContext g_disk_list;
+DiskListContext &disk_list()
+{
+    static DiskListContext value; // built on first use, not at every start
+    return value;
+}
 
 bool int_in(json_object *v, int lo, int hi) { return v && jv_int(v) >= lo && jv_int(v) <= hi; }
 
@@ -100,11 +104,11 @@ json_object *disk_json(const DiskInfoRecord &d)
 
 int on_get_disk_info(char *)
 {
-    g_disk_list.stored.assign(DISK_KEYS, DiskRecord{});
+    disk_list().stored.assign(DISK_KEYS, DiskRecord{});
     int count = 0;
-    if (read_disks(kDb, g_disk_list.stored.data(), DISK_KEYS, &count) != 0) count = 0;
-    g_disk_list.stored.resize(static_cast<size_t>(count));
-    g_disk_list.esata_type = get_param_int(kDb, "esata_type", 0);
+    if (read_disks(kDb, disk_list().stored.data(), DISK_KEYS, &count) != 0) count = 0;
+    disk_list().stored.resize(static_cast<size_t>(count));
+    disk_list().esata_type = get_param_int(kDb, "esata_type", 0);
     storage_request(IPC_DISK_LIST, 0, nullptr, REPLY_JSON);
     return 0;
 }
@@ -121,7 +125,7 @@ void on_disk_list_cb(const IpcReply &reply)
         present[d.port] = true;
     }
     bool listed = false;
-    for (const DiskRecord &db : g_disk_list.stored) {
+    for (const DiskRecord &db : disk_list().stored) {
         if (db.configured != 1 || db.port < 1 || db.port > DISK_PORT_MAX) continue;
         merge_stored_disk(db, present[db.port], &disks[db.port]);
         present[db.port] = true;
@@ -134,7 +138,7 @@ void on_disk_list_cb(const IpcReply &reply)
     }
     json_object *o = json_object_new_object();
     json_add_text(o, "resultString", reply.count > 0 || listed ? "OK" : "NO");
-    json_add_int(o, "esataType", g_disk_list.esata_type);
+    json_add_int(o, "esataType", disk_list().esata_type);
     json_object_object_add(o, "HDD", list);
     json_add_int(o, "maxDiskNum", DISK_PORT_MAX);
     cgi_writeback_json(REPLY_JSON, o);

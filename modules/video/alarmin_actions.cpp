@@ -135,9 +135,7 @@ int answer_schedule(const char *request, ReadSchedule read)
 {
     const int id = atoi(request ? request : "");
     if (!valid_input(id)) return cgi_error_to_webserver(REPLY_JSON);
-    auto sche = new_schedule();
-    if (read(kDb, sche.get(), id) != 0) *sche = WeekSchedule();
-    json_object *reply = get_schedule_json_object(sche.get());
+    json_object *reply = stored_schedule_json([&](WeekSchedule *sche) { return read(kDb, sche, id); });
     cgi_writeback_json(REPLY_JSON, reply);
     json_object_put(reply);
     return 0;

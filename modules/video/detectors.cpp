@@ -283,9 +283,7 @@ struct RegionTables {
 
 json_object *region_schedule_json(int kind, int channel, int r)
 {
-    std::unique_ptr<WeekSchedule> s(new WeekSchedule());
-    if (read_regional_pcnt_schedule(kDb, kind, s.get(), channel, r) != 0) *s = WeekSchedule();
-    return get_schedule_json_object(s.get());
+    return stored_schedule_json([&](WeekSchedule *s) { return read_regional_pcnt_schedule(kDb, kind, s, channel, r); });
 }
 
 // The stored actions of region r of the channel, as the page reads them.

@@ -81,16 +81,12 @@ std::unique_ptr<WeekSchedule> new_schedule() { return std::unique_ptr<WeekSchedu
 
 json_object *schedule_json(const AnprSchedule &s, int channel, int mode)
 {
-    auto sche = new_schedule();
-    if (s.read(kDb, sche.get(), channel, mode) != 0) *sche = WeekSchedule();
-    return get_schedule_json_object(sche.get());
+    return stored_schedule_json([&](WeekSchedule *sche) { return s.read(kDb, sche, channel, mode); });
 }
 
 json_object *named_schedule_json(const NamedSchedule &s, const AnprActionTables &t, int channel)
 {
-    auto sche = new_schedule();
-    if (s.read(kDb, t.*s.table, sche.get(), channel) != 0) *sche = WeekSchedule();
-    return get_schedule_json_object(sche.get());
+    return stored_schedule_json([&](WeekSchedule *sche) { return s.read(kDb, t.*s.table, sche, channel); });
 }
 
 // Stores each schedule the dialog carries: -1 when a write failed.

@@ -89,10 +89,7 @@ std::unique_ptr<WeekSchedule> new_schedule() { return std::unique_ptr<WeekSchedu
 
 json_object *schedule_json(MotionScheduleKind kind, int channel)
 {
-    // The read fills the whole record; only a failed read needs the zeros.
-    std::unique_ptr<WeekSchedule> s(new WeekSchedule);
-    if (schedule_read(kind, s.get(), channel) != 0) memset(s.get(), 0, sizeof *s);
-    return get_schedule_json_object(s.get());
+    return stored_schedule_json([&](WeekSchedule *s) { return schedule_read(kind, s, channel); });
 }
 
 // Decodes the week schedule at `key` (the kind's own key when null) and

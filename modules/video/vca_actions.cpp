@@ -62,9 +62,8 @@ std::unique_ptr<WeekSchedule> new_schedule() { return std::unique_ptr<WeekSchedu
 
 json_object *schedule_json(int kind, VcaSchedule s, int channel)
 {
-    auto sche = new_schedule();
-    if (read_alarm_action_schedule(kDb, schedule_table(kind, s), sche.get(), channel) != 0) *sche = WeekSchedule();
-    return get_schedule_json_object(sche.get());
+    return stored_schedule_json(
+        [&](WeekSchedule *sche) { return read_alarm_action_schedule(kDb, schedule_table(kind, s), sche, channel); });
 }
 
 // Writes each schedule of `which` that the object carries and decodes; a
