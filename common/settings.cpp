@@ -129,9 +129,12 @@ const char *nvr_db_registry_problem()
 const NvrDbTable *nvr_db_find_table(const char *name)
 {
     if (!name) return nullptr;
+    // Every named read asks this of its name: the first character sorts out
+    // most entries before a comparison.
     const size_t count = table_count();
     for (size_t i = 0; i < count; i++) {
-        if (strcmp(__start_nvrweb_db_tables[i]->name, name) == 0) return __start_nvrweb_db_tables[i];
+        const char *listed = __start_nvrweb_db_tables[i]->name;
+        if (listed[0] == name[0] && strcmp(listed, name) == 0) return __start_nvrweb_db_tables[i];
     }
     return nullptr;
 }

@@ -332,7 +332,10 @@ void count_output()
     cookie_io_functions_t io = {nullptr, counting_write, nullptr, nullptr};
     FILE *f = fopencookie(nullptr, "w", io);
     if (!f) return;
-    setvbuf(f, nullptr, _IOFBF, 16384);
+    // One page of buffer: headers and short replies leave in one write, and a
+    // long reply is written from its own text in whole blocks anyway.
+    static char buffer[4096];
+    setvbuf(f, buffer, _IOFBF, sizeof buffer);
     stdout = f;
 }
 
