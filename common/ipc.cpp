@@ -25,13 +25,13 @@ std::atomic<int64_t> g_unreachable_us{0};
 // Sends with retries: no pause after a success, one between failed tries.
 // The retries of all sends of the process share IPC_SEND_BUDGET_MS: once it
 // is spent, a send is tried once and fails at once.
-SendResult send_with_retries(int code, int length, const void *payload)
+SendResult send_with_retries(int code, int length, const void *payload, bool notice = false)
 {
     using Clock = std::chrono::steady_clock;
     const double budget_us = IPC_SEND_BUDGET_MS * 1000.0 * ipc_time_scale();
     for (int attempt = 1;; attempt++) {
         const auto start = Clock::now();
-        int r = qx_sock_send_msg(1, code, payload, length, 0, 0);
+        int r = notice ? qx_sock_send_notice(code, payload, length) : qx_sock_send_msg(1, code, payload, length, 0, 0);
         if (r == 0) return SENT;
         if (r == QX_SOCK_BAD_ARGS) return INVALID;
         const double left = budget_us - static_cast<double>(g_unreachable_us.load());
@@ -137,9 +137,13 @@ int cgi_request_ipc(IpcCallback callback, int code, int length, const void *payl
     return done;
 }
 
+// A notice: sent without waiting, and its reply (if the daemon sends one) is
+// never handed to a callback.
 int cgi_notify_ipc(int code, int length, const void *payload)
 {
-    cgi_stop_ipc(cgi_start_ipc(on_aging_callback, code, length, payload, 1));
+    qx_sock_init(on_aging_callback, 0, 3, kDaemonSocket);
+    send_with_retries(code, length, payload, true);
+    qx_sock_uninit();
     return 0;
 }
 

@@ -86,7 +86,8 @@ void *cgi_stop_ipc(int ignored);
 // error reply was written. error_kind -1 writes no error reply.
 int cgi_request_ipc(IpcCallback callback, int code, int length, const void *payload,
                     int error_kind);
-// Fire-and-forget: cgi_stop_ipc(cgi_start_ipc(on_aging_callback, ..., 1)).
+// Fire-and-forget: sends a notice (qx_sock_send_notice) with the usual retries;
+// no reply is awaited or handed to a callback.
 int cgi_notify_ipc(int code, int length, const void *payload);
 
 // Record forms: the length is the record's size.

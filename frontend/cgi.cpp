@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <malloc.h>
 #include <strings.h>
 #include <unistd.h>
 
@@ -414,6 +415,9 @@ CgiOutcome intake()
 
 int cgi_main()
 {
+    // A request lives for milliseconds: the daemon client's receiving thread
+    // allocates from the main heap instead of mapping an arena of its own.
+    mallopt(M_ARENA_MAX, 1);
     count_output();
     cgi_read_environment();
     int rc = cgi_handle_request();

@@ -148,6 +148,8 @@ struct Connection {
     int fd = -1;
     std::string path;
     uint32_t next_seq = 1;
+    bool receiving = false; // its receiving thread runs (from the first request awaiting a reply)
+    int unread_notices = 0; // notices sent before that thread runs
     ~Connection()
     {
         if (fd >= 0) close(fd);
@@ -162,6 +164,8 @@ struct Session {
 
 class Client {
 public:
+    enum { kNoticesUnread = 8 };
+
     int open_session(qx_sock_callback cb, const char *device_path)
     {
         std::string path = nvr_path(device_path);
@@ -190,7 +194,9 @@ public:
         return 0;
     }
 
-    int send(int code, const void *payload, int length)
+    // A notice awaits no reply: no session owns it, and the first few start
+    // no receiving thread (a request that only sends notices has none).
+    int send(int code, const void *payload, int length, bool notice = false)
     {
         if (length < 0 || static_cast<uint32_t>(length) > QX_MSG_MAX_PAYLOAD) return QX_SOCK_BAD_ARGS;
         if (length > 0 && !payload) return QX_SOCK_BAD_ARGS;
@@ -208,8 +214,18 @@ public:
             h.code = code;
             h.length = length;
             // Register the owner before writing: the reply may be quick.
-            const Session *s = newest_session_locked();
+            const Session *s = notice ? nullptr : newest_session_locked();
             if (s) owners_[h.seq] = s->id;
+            // The daemon may answer notices too: a process that goes on
+            // sending them must also read, or the answers fill the socket
+            // until the daemon stops reading and our sends block. A request
+            // sends one or two; from the kNoticesUnread-th on, the receiving
+            // thread runs and drops those answers.
+            const bool reader = s || (notice && ++conn->unread_notices >= kNoticesUnread);
+            if (reader && !conn->receiving) {
+                conn->receiving = true;
+                std::thread([this, conn] { receive(conn); }).detach();
+            }
         }
         if (qx_write_msg(conn->fd, h, payload)) return 0;
         std::lock_guard<std::mutex> lock(mu_);
@@ -251,7 +267,6 @@ private:
         conn->path = path_;
         conn_ = conn;
         owners_.clear(); // sequence numbers start again on a new connection
-        std::thread([this, conn] { receive(conn); }).detach();
         return true;
     }
 
@@ -333,6 +348,11 @@ int qx_sock_init(qx_sock_callback callback, int, int, const char *device_path)
 int qx_sock_send_msg(int, int code, const void *payload, int length, int, int)
 {
     return client().send(code, payload, length);
+}
+
+int qx_sock_send_notice(int code, const void *payload, int length)
+{
+    return client().send(code, payload, length, true);
 }
 
 int qx_sock_uninit() { return client().close_session(); }

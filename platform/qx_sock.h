@@ -86,6 +86,11 @@ int qx_sock_init(qx_sock_callback callback, int flags, int mode, const char *dev
 // and the last two are 0 by convention; they are not used.
 int qx_sock_send_msg(int kind, int code, const void *payload, int length, int flags, int timeout);
 
+// Sends a notice: like qx_sock_send_msg(), but no reply is awaited, so none
+// is handed to a callback and no receiving thread is started for it. Needs a
+// session opened before (for the socket's path), like any send.
+int qx_sock_send_notice(int code, const void *payload, int length);
+
 // Closes the calling thread's newest session. Returns 0; does nothing when
 // the thread has no open session. The connection itself stays open for the
 // next session of the process.

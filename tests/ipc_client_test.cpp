@@ -188,6 +188,39 @@ TEST_F(IpcClient, StaleReplyNeverReachesALaterRequest)
     EXPECT_TRUE(rec.a.empty());
 }
 
+// A notice awaits nothing: its reply reaches no callback, and the next
+// waiting request on the same connection (which starts the receiving thread
+// a notice does not) gets only its own reply.
+TEST_F(IpcClient, NoticeStartsNoReceiverAndItsReplyReachesNobody)
+{
+    daemon.on(7050).reply_int(1);
+    cgi_notify_ipc(7050, 0, nullptr);
+    ASSERT_TRUE(daemon.wait_replies(1));
+    daemon.on(7051).reply_int(2);
+    cgi_stop_ipc(cgi_start_ipc(callback_b, 7051, 0, nullptr, 0));
+    EXPECT_EQ(1, g_callback_done.load());
+    ASSERT_EQ(1u, rec.b.size());
+    EXPECT_EQ(le32(2), rec.b[0].payload);
+    EXPECT_TRUE(rec.a.empty());
+    ASSERT_EQ(2u, daemon.requests().size());
+    EXPECT_EQ(daemon.requests()[0].connection, daemon.requests()[1].connection);
+}
+
+// A process that sends notice after notice while the daemon answers each with
+// a large reply: the answers are read and dropped (none reaches a callback),
+// so neither side blocks; a waiting request afterwards gets its own reply.
+TEST_F(IpcClient, ManyAnsweredNoticesNeitherBlockNorReachCallbacks)
+{
+    daemon.on(7052).reply(std::string(16384, 'x'));
+    for (int i = 0; i < 200; i++) cgi_notify_ipc(7052, 0, nullptr);
+    ASSERT_TRUE(daemon.wait_replies(200));
+    daemon.on(7053).reply_int(3);
+    cgi_stop_ipc(cgi_start_ipc(callback_b, 7053, 0, nullptr, 0));
+    ASSERT_EQ(1u, rec.b.size());
+    EXPECT_EQ(le32(3), rec.b[0].payload);
+    EXPECT_TRUE(rec.a.empty());
+}
+
 TEST_F(IpcClient, NoCallbackAfterStop)
 {
     daemon.on(7010).reply_int(1, 20);

@@ -89,7 +89,7 @@ int network_request_ipc(int code, int length, const void *payload, int error_kin
 
 void network_notify_ipc(int code, int length, const void *payload)
 {
-    cgi_stop_ipc(cgi_start_ipc(on_network_ipc_callback, code, length, payload, 1));
+    cgi_notify_ipc(code, length, payload);
 }
 
 void network_notify_group(const char *group) { network_notify_ipc(IPC_SETTINGS_CHANGED, settings_group_notice(group)); }

@@ -104,5 +104,5 @@ int system_request_ipc(int code, int length, const void *payload, int error_kind
 
 void system_notify_ipc(int code, int length, const void *payload)
 {
-    cgi_stop_ipc(cgi_start_ipc(on_system_ipc_callback, code, length, payload, 1));
+    cgi_notify_ipc(code, length, payload);
 }
