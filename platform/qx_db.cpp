@@ -26,13 +26,15 @@ const char kParamsTable[] = "params";
 std::mutex g_mu;
 std::map<std::string, QxDbConn *> &conns()
 {
-    static std::map<std::string, QxDbConn *> value; // host path -> connection; built on first use
-    return value;
+    // Host path -> connection; built on first use (not at every start), never destroyed.
+    static auto *value = new std::map<std::string, QxDbConn *>;
+    return *value;
 }
 std::map<std::string, std::string> &redirects()
 {
-    static std::map<std::string, std::string> value; // device path -> host path; built on first use
-    return value;
+    // Device path -> host path; built on first use (not at every start), never destroyed.
+    static auto *value = new std::map<std::string, std::string>;
+    return *value;
 }
 thread_local int g_depth = 0;
 // The transaction open in this thread, which nested calls on the same
@@ -579,8 +581,9 @@ int begin_retry(QxDbConn *c, const char *sql, double deadline)
 // Kept per host path, since tests move the device root.
 std::map<std::string, QxDbCache *> &caches()
 {
-    static std::map<std::string, QxDbCache *> value; // built on first use, not at every start
-    return value;
+    // Built on first use (not at every start), never destroyed.
+    static auto *value = new std::map<std::string, QxDbCache *>;
+    return *value;
 }
 int g_cache_hits = 0;
 

@@ -146,8 +146,9 @@ struct DbFile {
 };
 std::map<std::string, DbFile> &db_files()
 {
-    static std::map<std::string, DbFile> value; // built on first use, not at every start
-    return value;
+    // Built on first use (not at every start), never destroyed.
+    static auto *value = new std::map<std::string, DbFile>;
+    return *value;
 }
 
 } // namespace

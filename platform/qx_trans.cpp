@@ -88,8 +88,9 @@ enum { kLanguageMax = 31, kLineMax = 512 };
 
 std::map<int, std::string> &loaded_names()
 {
-    static std::map<int, std::string> value; // built on first use, not at every start
-    return value;
+    // Built on first use (not at every start), never destroyed.
+    static auto *value = new std::map<int, std::string>;
+    return *value;
 }
 
 bool valid_language(const char *lang)

@@ -52,8 +52,9 @@ struct Backup {
 
 Backup &backup()
 {
-    static Backup value; // built on first use, not at every start
-    return value;
+    // Built on first use (not at every start), never destroyed.
+    static auto *value = new Backup;
+    return *value;
 }
 
 std::chrono::microseconds period()

@@ -27,8 +27,9 @@ struct DiskListContext {
 };
 DiskListContext &disk_list()
 {
-    static DiskListContext value; // built on first use, not at every start
-    return value;
+    // Built on first use (not at every start), never destroyed.
+    static auto *value = new DiskListContext;
+    return *value;
 }
 
 bool int_in(json_object *v, int lo, int hi) { return v && jv_int(v) >= lo && jv_int(v) <= hi; }
