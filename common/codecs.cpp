@@ -9,6 +9,7 @@
 
 #include <json-c/printbuf.h>
 
+#include "common/json_text.h"
 #include "common/settings.h"
 #include "common/web_utils.h"
 
@@ -109,41 +110,6 @@ struct ScheduleShape {
 const ScheduleShape kGeneralSchedule = {false, SCHEDULE_DAYS, SCHEDULE_JSON_SEGMENTS};
 const ScheduleShape kCameraSchedule = {true, 7, 10};
 
-// Writes a record text (at most size-1 characters, it may lack its zero) as
-// a JSON string, escaped as json-c escapes, at `p`; returns the end. Room
-// needed: 2 + 6 * (size - 1) characters.
-char *put_json_text(char *p, const char *field, size_t size)
-{
-    static const char hex[] = "0123456789abcdef";
-    *p++ = '"';
-    const size_t n = field ? strnlen(field, size - 1) : 0;
-    for (size_t i = 0; i < n; i++) {
-        const unsigned char c = static_cast<unsigned char>(field[i]);
-        if (c >= 0x20 && c != '"' && c != '\\' && c != '/') {
-            *p++ = static_cast<char>(c);
-            continue;
-        }
-        *p++ = '\\';
-        switch (c) {
-        case '"': *p++ = '"'; break;
-        case '\\': *p++ = '\\'; break;
-        case '/': *p++ = '/'; break;
-        case '\b': *p++ = 'b'; break;
-        case '\f': *p++ = 'f'; break;
-        case '\n': *p++ = 'n'; break;
-        case '\r': *p++ = 'r'; break;
-        case '\t': *p++ = 't'; break;
-        default:
-            memcpy(p, "u00", 3);
-            p[3] = hex[c >> 4];
-            p[4] = hex[c & 15];
-            p += 5;
-        }
-    }
-    *p++ = '"';
-    return p;
-}
-
 char *put_text(char *p, const char *text, size_t len)
 {
     memcpy(p, text, len);
@@ -205,9 +171,9 @@ json_object *schedule_to_json(const WeekSchedule *schedule, const ScheduleShape 
             char *p = seg_text;
             if (i) *p++ = ',';
             p = PUT_LITERAL(p, "{\"startTime\":");
-            p = put_json_text(p, valid ? seg.start_time : "", sizeof seg.start_time);
+            p = json_put_text(p, valid ? seg.start_time : "", sizeof seg.start_time);
             p = PUT_LITERAL(p, ",\"endTime\":");
-            p = put_json_text(p, valid ? seg.end_time : "", sizeof seg.end_time);
+            p = json_put_text(p, valid ? seg.end_time : "", sizeof seg.end_time);
             if (!shape.camera) {
                 p = PUT_LITERAL(p, ",\"actionType\":");
                 p = put_int(p, seg.action_type);

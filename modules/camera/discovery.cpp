@@ -2,6 +2,7 @@
 // the network search, connection tests, a camera's own network settings
 // (single and batch), model types; and the protocol list of the database.
 #include "common/ipc.h"
+#include "common/json_text.h"
 #include "common/records/camera.h"
 #include "common/settings.h"
 #include "common/web_utils.h"
@@ -89,46 +90,49 @@ int on_get_ipc_list(char *)
     return 0;
 }
 
+// The list is written as text: a full list is 64 cameras of 26 members.
 void on_ipc_list_cb(const IpcReply &reply)
 {
-    json_object *list = json_object_new_array();
+    JsonText t(4096);
+    t.begin_object();
+    t.begin_array("IPC");
     for (size_t i = 0; i < reply.count; i++) {
         CameraListRecord r = camera_reply_record<CameraListRecord>(reply.payload, i);
         char name[128] = "";
         if (valid_channel(r.id)) camera_osd_name(r.id, name, sizeof name);
-        json_object *e = json_object_new_object();
-        json_add_int(e, "id", r.id);
-        json_add_int(e, "enable", 1);
-        json_add_text(e, "name", name);
-        json_add_field(e, "ipAddr", r.ip_addr);
-        json_add_int(e, "managePort", r.manage_port);
-        json_add_int(e, "camProtocol", r.protocol);
-        json_add_field(e, "vendor", r.vendor);
-        json_add_field(e, "sn", r.sn);
-        json_add_field(e, "snReal", r.sn_real);
-        json_add_field(e, "mac", r.mac);
-        json_add_field(e, "model", r.model);
-        json_add_field(e, "fwVersion", r.fw_version);
-        json_add_int(e, "state", r.state);
-        json_add_int(e, "mainRtspPort", r.main_rtsp_port);
-        json_add_int(e, "physicalport", r.physical_port);
-        json_add_int(e, "poechannel", r.poe_channel);
-        json_add_int(e, "alarmin", r.alarm_in);
-        json_add_int(e, "alarmout", r.alarm_out);
-        json_add_int(e, "whiteLed", r.white_led);
-        json_add_int(e, "ledAlarm", r.led_alarm);
-        json_add_int(e, "ledManual", r.led_manual);
-        json_add_int(e, "minorid", r.minor_id);
-        json_add_int(e, "subState", r.sub_state);
-        json_add_int(e, "connectState", r.connect_state);
-        json_add_field(e, "ddns", r.ddns);
-        json_add_field(e, "chipinfo", r.chip_info);
-        json_object_array_add(list, e);
+        t.begin_object();
+        t.add_int("id", r.id);
+        t.add_int("enable", 1);
+        t.add_text("name", name);
+        t.add_field("ipAddr", r.ip_addr);
+        t.add_int("managePort", r.manage_port);
+        t.add_int("camProtocol", r.protocol);
+        t.add_field("vendor", r.vendor);
+        t.add_field("sn", r.sn);
+        t.add_field("snReal", r.sn_real);
+        t.add_field("mac", r.mac);
+        t.add_field("model", r.model);
+        t.add_field("fwVersion", r.fw_version);
+        t.add_int("state", r.state);
+        t.add_int("mainRtspPort", r.main_rtsp_port);
+        t.add_int("physicalport", r.physical_port);
+        t.add_int("poechannel", r.poe_channel);
+        t.add_int("alarmin", r.alarm_in);
+        t.add_int("alarmout", r.alarm_out);
+        t.add_int("whiteLed", r.white_led);
+        t.add_int("ledAlarm", r.led_alarm);
+        t.add_int("ledManual", r.led_manual);
+        t.add_int("minorid", r.minor_id);
+        t.add_int("subState", r.sub_state);
+        t.add_int("connectState", r.connect_state);
+        t.add_field("ddns", r.ddns);
+        t.add_field("chipinfo", r.chip_info);
+        t.end_object();
     }
-    json_object *o = json_object_new_object();
-    json_object_object_add(o, "IPC", list);
-    json_add_int(o, "maxIPCNums", camera_max_channels());
-    camera_reply_json(o);
+    t.end_array();
+    t.add_int("maxIPCNums", camera_max_channels());
+    t.end_object();
+    cgi_writeback_webserver(REPLY_JSON, t.text().c_str());
     finish();
 }
 

@@ -1,0 +1,98 @@
+#include "common/json_text.h"
+
+#include <cstring>
+#include <memory>
+
+char *json_put_text(char *p, const char *field, size_t size)
+{
+    static const char hex[] = "0123456789abcdef";
+    *p++ = '"';
+    const size_t n = field && size ? strnlen(field, size - 1) : 0;
+    for (size_t i = 0; i < n; i++) {
+        const unsigned char c = static_cast<unsigned char>(field[i]);
+        if (c >= 0x20 && c != '"' && c != '\\' && c != '/') {
+            *p++ = static_cast<char>(c);
+            continue;
+        }
+        *p++ = '\\';
+        switch (c) {
+        case '"': *p++ = '"'; break;
+        case '\\': *p++ = '\\'; break;
+        case '/': *p++ = '/'; break;
+        case '\b': *p++ = 'b'; break;
+        case '\f': *p++ = 'f'; break;
+        case '\n': *p++ = 'n'; break;
+        case '\r': *p++ = 'r'; break;
+        case '\t': *p++ = 't'; break;
+        default:
+            memcpy(p, "u00", 3);
+            p[3] = hex[c >> 4];
+            p[4] = hex[c & 15];
+            p += 5;
+        }
+    }
+    *p++ = '"';
+    return p;
+}
+
+namespace {
+// The key and its colon, through a stack buffer for the usual short keys.
+void put_key(std::string &out, const char *key)
+{
+    const size_t len = strlen(key);
+    char local[256];
+    std::unique_ptr<char[]> heap;
+    char *buf = local;
+    if (2 + 6 * len + 1 > sizeof local) {
+        heap.reset(new char[2 + 6 * len + 1]);
+        buf = heap.get();
+    }
+    char *p = json_put_text(buf, key, len + 1);
+    *p++ = ':';
+    out.append(buf, static_cast<size_t>(p - buf));
+}
+} // namespace
+
+void JsonText::member(const char *key)
+{
+    if (!first_) out_ += ',';
+    first_ = false;
+    if (key) put_key(out_, key);
+}
+
+void JsonText::add_int(const char *key, int64_t value)
+{
+    member(key);
+    char digits[24];
+    int n = 0;
+    uint64_t v = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v);
+    if (value < 0) out_ += '-';
+    while (n) out_ += digits[--n];
+}
+
+void JsonText::add_field(const char *key, const char *field, size_t size)
+{
+    member(key);
+    // json_add_field() takes up to `size` characters: one more than the
+    // writer's limit of size-1.
+    const size_t len = field ? strnlen(field, size) : 0;
+    const size_t room = 2 + 6 * len;
+    char local[1024];
+    std::unique_ptr<char[]> heap;
+    char *buf = local;
+    if (room > sizeof local) {
+        heap.reset(new char[room]);
+        buf = heap.get();
+    }
+    char *end = json_put_text(buf, field, len + 1);
+    out_.append(buf, static_cast<size_t>(end - buf));
+}
+
+void JsonText::add_text(const char *key, const char *text)
+{
+    add_field(key, text ? text : "", text ? strlen(text) + 1 : 1);
+}

@@ -1,0 +1,51 @@
+// JSON text written directly, in the form json-c gives with
+// JSON_C_TO_STRING_PLAIN (no spaces, "/" escaped as "\/", control characters
+// as \u00XX, members in the order written). For large replies of many small
+// members, where building json-c objects first costs most of a request.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Writes a text of at most size-1 characters (a record field may lack its
+// zero) as a JSON string at `p`, escaped as json-c escapes; returns the end.
+// Room needed: 2 + 6 * (size - 1) characters.
+char *json_put_text(char *p, const char *field, size_t size);
+
+class JsonText {
+public:
+    explicit JsonText(size_t reserve = 1024) { out_.reserve(reserve); }
+
+    // Objects and arrays: `key` names the member inside an object, nullptr
+    // for an array element or the outermost value.
+    void begin_object(const char *key = nullptr) { open(key, '{'); }
+    void end_object() { close('}'); }
+    void begin_array(const char *key = nullptr) { open(key, '['); }
+    void end_array() { close(']'); }
+
+    void add_int(const char *key, int64_t value);
+    // A text of at most `size` characters (a field that may lack its zero),
+    // like json_add_field().
+    void add_field(const char *key, const char *field, size_t size);
+    template <size_t N> void add_field(const char *key, const char (&field)[N]) { add_field(key, field, N); }
+    void add_text(const char *key, const char *text);
+
+    const std::string &text() const { return out_; }
+
+private:
+    void member(const char *key);
+    void open(const char *key, char c)
+    {
+        member(key);
+        out_ += c;
+        first_ = true;
+    }
+    void close(char c)
+    {
+        out_ += c;
+        first_ = false; // the enclosing value now has a member
+    }
+
+    std::string out_;
+    bool first_ = true;
+};
