@@ -24,12 +24,12 @@ char *nvr_path(const char *device_path, char *out, size_t size)
     if (!out || size == 0) return nullptr;
     out[0] = '\0';
     if (!device_path) return nullptr;
+    // Called for every file a request opens: plain copies, no formatting.
     const char *root = device_path[0] == '/' ? nvr_root() : "";
-    int n = snprintf(out, size, "%s%s", root, device_path);
-    if (n < 0 || static_cast<size_t>(n) >= size) {
-        out[0] = '\0';
-        return nullptr;
-    }
+    const size_t root_len = strlen(root), path_len = strlen(device_path);
+    if (root_len + path_len >= size) return nullptr;
+    memcpy(out, root, root_len);
+    memcpy(out + root_len, device_path, path_len + 1);
     return out;
 }
 

@@ -541,8 +541,8 @@ std::string qxdb_host_path(const char *device_path)
     if (!device_path || !*device_path) return std::string();
     auto it = redirects().find(device_path);
     if (it != redirects().end()) return it->second;
-    char buf[4096];
-    return nvr_path(device_path, buf, sizeof buf) ? std::string(buf) : std::string();
+    std::string host = nvr_path(device_path);
+    return host.size() < 4096 ? host : std::string(); // the limit of nvr_path()'s buffers
 }
 
 int qxdb_redirect(const char *device_path, const char *host_path)
