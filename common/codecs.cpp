@@ -117,21 +117,6 @@ char *put_text(char *p, const char *text, size_t len)
 }
 #define PUT_LITERAL(p, text) put_text((p), (text), sizeof(text) - 1)
 
-// Decimal text of an int (at most 11 characters) at `p`; returns the end.
-char *put_int(char *p, int32_t value)
-{
-    char digits[12];
-    int n = 0;
-    uint32_t v = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-    do {
-        digits[n++] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v);
-    if (value < 0) *p++ = '-';
-    while (n) *p++ = digits[--n];
-    return p;
-}
-
 int rendered_serializer(json_object *obj, printbuf *pb, int, int)
 {
     const std::string *text = static_cast<const std::string *>(json_object_get_userdata(obj));
@@ -176,7 +161,7 @@ json_object *schedule_to_json(const WeekSchedule *schedule, const ScheduleShape 
             p = json_put_text(p, valid ? seg.end_time : "", sizeof seg.end_time);
             if (!shape.camera) {
                 p = PUT_LITERAL(p, ",\"actionType\":");
-                p = put_int(p, seg.action_type);
+                p = json_put_int(p, seg.action_type);
             }
             *p++ = '}';
             out.append(seg_text, static_cast<size_t>(p - seg_text));

@@ -35,20 +35,35 @@ char *json_put_text(char *p, const char *field, size_t size)
     return p;
 }
 
-namespace {
-// The key and its colon, through a stack buffer for the usual short keys.
-void put_key(std::string &out, const char *key)
+char *json_put_int(char *p, int64_t value)
 {
-    const size_t len = strlen(key);
-    char local[256];
+    char digits[20];
+    int n = 0;
+    uint64_t v = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v);
+    if (value < 0) *p++ = '-';
+    while (n) *p++ = digits[--n];
+    return p;
+}
+
+namespace {
+// Appends `len` characters of `text` as a JSON string, then `tail` (a colon
+// after a key, or nothing); short texts go through a stack buffer.
+void append_text(std::string &out, const char *text, size_t len, const char *tail = "")
+{
+    const size_t room = 2 + 6 * len + strlen(tail);
+    char local[1024];
     std::unique_ptr<char[]> heap;
     char *buf = local;
-    if (2 + 6 * len + 1 > sizeof local) {
-        heap.reset(new char[2 + 6 * len + 1]);
+    if (room > sizeof local) {
+        heap.reset(new char[room]);
         buf = heap.get();
     }
-    char *p = json_put_text(buf, key, len + 1);
-    *p++ = ':';
+    char *p = json_put_text(buf, text, len + 1);
+    for (const char *t = tail; *t;) *p++ = *t++;
     out.append(buf, static_cast<size_t>(p - buf));
 }
 } // namespace
@@ -57,39 +72,22 @@ void JsonText::member(const char *key)
 {
     if (!first_) out_ += ',';
     first_ = false;
-    if (key) put_key(out_, key);
+    if (key) append_text(out_, key, strlen(key), ":");
 }
 
 void JsonText::add_int(const char *key, int64_t value)
 {
     member(key);
-    char digits[24];
-    int n = 0;
-    uint64_t v = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-    do {
-        digits[n++] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v);
-    if (value < 0) out_ += '-';
-    while (n) out_ += digits[--n];
+    char digits[20];
+    out_.append(digits, static_cast<size_t>(json_put_int(digits, value) - digits));
 }
 
 void JsonText::add_field(const char *key, const char *field, size_t size)
 {
     member(key);
-    // json_add_field() takes up to `size` characters: one more than the
-    // writer's limit of size-1.
-    const size_t len = field ? strnlen(field, size) : 0;
-    const size_t room = 2 + 6 * len;
-    char local[1024];
-    std::unique_ptr<char[]> heap;
-    char *buf = local;
-    if (room > sizeof local) {
-        heap.reset(new char[room]);
-        buf = heap.get();
-    }
-    char *end = json_put_text(buf, field, len + 1);
-    out_.append(buf, static_cast<size_t>(end - buf));
+    // json_add_field() takes up to `size` characters: one more than
+    // json_put_text()'s limit of size-1.
+    append_text(out_, field, field ? strnlen(field, size) : 0);
 }
 
 void JsonText::add_text(const char *key, const char *text)

@@ -11,6 +11,8 @@
 // zero) as a JSON string at `p`, escaped as json-c escapes; returns the end.
 // Room needed: 2 + 6 * (size - 1) characters.
 char *json_put_text(char *p, const char *field, size_t size);
+// Writes the decimal text of `value` (at most 20 characters) at `p`; returns the end.
+char *json_put_int(char *p, int64_t value);
 
 class JsonText {
 public:

@@ -62,6 +62,16 @@ bool same_id(const char *a, const char *b)
     return diff == 0;
 }
 
+// A stored record is used only with a well-formed id, and its texts end
+// within their fields (the file is read like any input); false for a slot
+// that holds no session.
+bool checked_record(SessionRecord &r)
+{
+    r.id[SESSION_ID_DIGITS] = '\0';
+    r.user[sizeof r.user - 1] = '\0';
+    return session_id_valid(r.id);
+}
+
 // The sessions are a file of SESSION_MAX records in RAM (SESSION_FILE_PATH),
 // read whole and written back under an flock(2) lock: a log-in or a
 // session's "last used" neither wears the flash nor makes the settings'
@@ -84,13 +94,8 @@ public:
         ssize_t n = pread(fd_, recs_, sizeof recs_, 0);
         if (n < 0) return false;
         memset(reinterpret_cast<char *>(recs_) + n, 0, sizeof recs_ - static_cast<size_t>(n));
-        // Stored records are checked like any input: a slot is used only
-        // with a well-formed id, and its texts end within their fields.
-        for (SessionRecord &r : recs_) {
-            r.id[SESSION_ID_DIGITS] = '\0';
-            r.user[sizeof r.user - 1] = '\0';
-            if (!session_id_valid(r.id)) memset(&r, 0, sizeof r);
-        }
+        for (SessionRecord &r : recs_)
+            if (!checked_record(r)) memset(&r, 0, sizeof r);
         return true;
     }
     ~SessionFile()
@@ -141,9 +146,7 @@ bool find_sessions(const char *const *ids, int count, SessionRecord *out, int ma
             // only, which ours excludes).
             if (!r.id[0] || selector_of(r.id) != sel || !same_id(r.id, ids[i])) continue;
             SessionRecord copy = r;
-            copy.id[SESSION_ID_DIGITS] = '\0';
-            copy.user[sizeof copy.user - 1] = '\0';
-            if (session_id_valid(copy.id)) out[(*found)++] = copy;
+            if (checked_record(copy)) out[(*found)++] = copy;
             break;
         }
     }
