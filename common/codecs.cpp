@@ -136,21 +136,21 @@ json_object *rendered_array(std::string text)
     return obj;
 }
 
-json_object *schedule_to_json(const WeekSchedule *schedule, const ScheduleShape &shape)
+// Writes the schedule's reply text through t.append() (the caller has
+// written the member's key).
+void put_schedule(JsonText &t, const WeekSchedule *schedule, const ScheduleShape &shape)
 {
-    if (!schedule) return json_object_new_array();
+    if (!schedule) return t.append("[]", 2);
     // One segment at a time through a local buffer: each text's worst case
     // (every character escaped as \u00XX) plus the keys and an int.
     char seg_text[2 * (2 + 6 * 31) + 64];
     static_assert(sizeof(ScheduleSegment::start_time) == 32 && sizeof(ScheduleSegment::end_time) == 32,
                   "segment texts of 32 bytes");
-    std::string out;
-    out.reserve(shape.camera ? 3200 : 4800);
-    out += '[';
+    t.append("[", 1);
     for (int d = 0; d < SCHEDULE_DAYS; d++) {
         const ScheduleDay &day = schedule->days[d];
         const bool valid = !shape.camera || day.whole_day != 0;
-        out += d ? ",[" : "[";
+        t.append(d ? ",[" : "[", d ? 2 : 1);
         for (int i = 0; i < SCHEDULE_JSON_SEGMENTS; i++) {
             const ScheduleSegment &seg = day.segments[i];
             char *p = seg_text;
@@ -164,12 +164,19 @@ json_object *schedule_to_json(const WeekSchedule *schedule, const ScheduleShape 
                 p = json_put_int(p, seg.action_type);
             }
             *p++ = '}';
-            out.append(seg_text, static_cast<size_t>(p - seg_text));
+            t.append(seg_text, static_cast<size_t>(p - seg_text));
         }
-        out += ']';
+        t.append("]", 1);
     }
-    out += ']';
-    return rendered_array(std::move(out));
+    t.append("]", 1);
+}
+
+json_object *schedule_to_json(const WeekSchedule *schedule, const ScheduleShape &shape)
+{
+    if (!schedule) return json_object_new_array();
+    JsonText t(shape.camera ? 3200 : 4800);
+    put_schedule(t, schedule, shape);
+    return rendered_array(t.take());
 }
 
 int schedule_from_json(json_object *obj, const char *key, WeekSchedule *schedule, const ScheduleShape &shape)
@@ -207,6 +214,12 @@ int get_schedule_by_json(json_object *obj, const char *key, WeekSchedule *schedu
 }
 
 json_object *get_schedule_json_object_ex(const WeekSchedule *schedule) { return get_schedule_json_object(schedule); }
+
+void add_schedule_json(JsonText &t, const char *key, const WeekSchedule *schedule)
+{
+    t.value(key);
+    put_schedule(t, schedule, kGeneralSchedule);
+}
 
 WeekSchedule *schedule_scratch()
 {

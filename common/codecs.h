@@ -36,6 +36,8 @@
 #include "common/records/event_action.h"
 #include "common/records/schedule.h"
 
+class JsonText;
+
 // ---- Week schedules ------------------------------------------------------------
 enum {
     SCHEDULE_JSON_SEGMENTS = 12, // segments of a day that travel in JSON
@@ -64,6 +66,14 @@ template <class Read> json_object *stored_schedule_json(Read &&read)
     WeekSchedule *s = schedule_scratch();
     if (read(s) != 0) memset(s, 0, sizeof *s);
     return get_schedule_json_object(s);
+}
+// The same reply written as member `key` of a JSON text.
+void add_schedule_json(JsonText &t, const char *key, const WeekSchedule *schedule);
+template <class Read> void add_stored_schedule(JsonText &t, const char *key, Read &&read)
+{
+    WeekSchedule *s = schedule_scratch();
+    if (read(s) != 0) memset(s, 0, sizeof *s);
+    add_schedule_json(t, key, s);
 }
 
 // Schedules kept on an IP camera.

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <memory>
 
+#include <json-c/json.h>
+
 char *json_put_text(char *p, const char *field, size_t size)
 {
     static const char hex[] = "0123456789abcdef";
@@ -80,6 +82,7 @@ void JsonText::add_int(const char *key, int64_t value)
     member(key);
     char digits[20];
     out_.append(digits, static_cast<size_t>(json_put_int(digits, value) - digits));
+    grew();
 }
 
 void JsonText::add_field(const char *key, const char *field, size_t size)
@@ -88,9 +91,31 @@ void JsonText::add_field(const char *key, const char *field, size_t size)
     // json_add_field() takes up to `size` characters: one more than
     // json_put_text()'s limit of size-1.
     append_text(out_, field, field ? strnlen(field, size) : 0);
+    grew();
 }
 
 void JsonText::add_text(const char *key, const char *text)
 {
     add_field(key, text ? text : "", text ? strlen(text) + 1 : 1);
+}
+
+void JsonText::add_json(const char *key, json_object *value)
+{
+    member(key);
+    size_t len = 0;
+    const char *text = json_object_to_json_string_length(value, JSON_C_TO_STRING_PLAIN, &len);
+    append(text ? text : "null", text ? len : 4);
+}
+
+void JsonText::flush()
+{
+    if (!out_.empty()) fwrite(out_.data(), 1, out_.size(), sink_);
+    out_.clear();
+}
+
+void JsonText::finish()
+{
+    if (!sink_) return;
+    flush();
+    fflush(sink_);
 }

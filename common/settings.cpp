@@ -14,11 +14,11 @@
 namespace {
 
 // ---- Registry of declared tables ---------------------------------------------------
-// The pointers the declaration macros place in the section nvrweb_db_tables;
+// The entries the declaration macros place in the section nvrweb_db_tables;
 // the linker provides its bounds (weak: a program without tables has none).
 extern "C" {
-extern const NvrDbTable *const __start_nvrweb_db_tables[] __attribute__((weak));
-extern const NvrDbTable *const __stop_nvrweb_db_tables[] __attribute__((weak));
+extern const NvrDbListed __start_nvrweb_db_tables[] __attribute__((weak));
+extern const NvrDbListed __stop_nvrweb_db_tables[] __attribute__((weak));
 }
 
 size_t table_count()
@@ -116,12 +116,13 @@ int nvr_db_update(const char *path, const NvrDbTable &t, int key, const std::fun
 
 const char *nvr_db_registry_problem()
 {
-    const NvrDbTable *const *tables = __start_nvrweb_db_tables;
+    const NvrDbListed *tables = __start_nvrweb_db_tables;
     const size_t count = table_count();
     for (size_t i = 0; i < count; i++) {
-        if (!qxdb_valid_table_name(tables[i]->name)) return tables[i]->name;
+        const char *name = tables[i].desc->name;
+        if (!qxdb_valid_table_name(name) || tables[i].head != nvr_db_name_head(name)) return name;
         for (size_t j = 0; j < i; j++)
-            if (strcmp(tables[i]->name, tables[j]->name) == 0 && tables[i] != tables[j]) return tables[i]->name;
+            if (strcmp(name, tables[j].desc->name) == 0 && tables[i].desc != tables[j].desc) return name;
     }
     return nullptr;
 }
@@ -129,12 +130,13 @@ const char *nvr_db_registry_problem()
 const NvrDbTable *nvr_db_find_table(const char *name)
 {
     if (!name) return nullptr;
-    // Every named read asks this of its name: the first character sorts out
-    // most entries before a comparison.
+    // Every named read asks this of its name: the entries' heads sort out
+    // all but the matching ones without reading a description.
+    const uint64_t head = nvr_db_name_head(name);
     const size_t count = table_count();
     for (size_t i = 0; i < count; i++) {
-        const char *listed = __start_nvrweb_db_tables[i]->name;
-        if (listed[0] == name[0] && strcmp(listed, name) == 0) return __start_nvrweb_db_tables[i];
+        const NvrDbListed &e = __start_nvrweb_db_tables[i];
+        if (e.head == head && strcmp(e.desc->name, name) == 0) return e.desc;
     }
     return nullptr;
 }

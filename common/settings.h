@@ -77,9 +77,24 @@ struct NvrDbTable {
 };
 
 // Every declared table is listed in the section nvrweb_db_tables by the
-// declaration macros (a pointer per table and source file that declares it,
+// declaration macros (an entry per table and source file that declares it,
 // written at link time: nothing runs at start-up). A table may be listed
-// more than once, always with the same description.
+// more than once, always with the same description. An entry carries the
+// first 8 characters of the name, so that a look-up by name reads the
+// entries alone (two pages) and not every description (spread over the
+// program's data).
+struct NvrDbListed {
+    uint64_t head; // nvr_db_name_head(name)
+    const NvrDbTable *desc;
+};
+// The first 8 characters of a name as one word (byte i in bits 8i..8i+7;
+// zero past the name's end).
+constexpr uint64_t nvr_db_name_head(const char *name)
+{
+    uint64_t head = 0;
+    for (int i = 0; i < 8 && name[i]; i++) head |= static_cast<uint64_t>(static_cast<unsigned char>(name[i])) << (8 * i);
+    return head;
+}
 // The first declared table whose name is not a valid table name or is taken
 // by another declaration; nullptr when all are sound (checked by the tests,
 // not at every start).
@@ -128,7 +143,8 @@ int nvr_db_stored(const char *path, const NvrDbTable &t);
                                  key_name, key_offset,                                            \
                                  capacity, columns + 1,                                           \
                                  sizeof(columns) / sizeof(columns[0]) - 1};                       \
-    __attribute__((used, section("nvrweb_db_tables"))) static const NvrDbTable *const listed = &desc; \
+    __attribute__((used, section("nvrweb_db_tables"), aligned(alignof(NvrDbListed))))               \
+    static const NvrDbListed listed = {nvr_db_name_head(table), &desc};                           \
     }
 
 #define NVR_DB_RECORD(name, Type, table, key, capacity, ...)                                         \

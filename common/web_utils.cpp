@@ -22,16 +22,20 @@
 
 // ---- Replies -----------------------------------------------------------------
 
+void cgi_reply_header(int kind)
+{
+    if (kind == REPLY_TEXT)
+        fputs("Content-type: text/plain\r\n\r\n", stdout);
+    else if (kind == REPLY_JSON)
+        fputs("Content-type: application/json\r\n\r\n", stdout);
+}
+
 int cgi_writeback_webserver(int kind, const char *text)
 {
     if (!text) return -1;
-    FILE *out = stdout;
-    if (kind == REPLY_TEXT)
-        fputs("Content-type: text/plain\r\n\r\n", out);
-    else if (kind == REPLY_JSON)
-        fputs("Content-type: application/json\r\n\r\n", out);
-    fputs(text, out);
-    fflush(out);
+    cgi_reply_header(kind);
+    fputs(text, stdout);
+    fflush(stdout);
     return 0;
 }
 

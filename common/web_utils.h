@@ -18,6 +18,9 @@ int cgi_writeback_webserver(int kind, const char *text);
 int cgi_error_to_webserver(int kind);
 // Serialises a JSON object (plain form) and writes it with the given kind.
 int cgi_writeback_json(int kind, json_object *obj);
+// The header lines of a reply of `kind` (REPLY_RAW: none), for a reply
+// whose body follows in pieces (JsonText on stdout, then finish()).
+void cgi_reply_header(int kind);
 
 // ---- Debug log -------------------------------------------------------------
 // Appends "[vexor debug] <time>  <source>:<line> in <function>: <message>" to

@@ -22,23 +22,36 @@ uint64_t path_word(const char *path)
     return word & (((zeros & (0 - zeros)) >> 7) - 1);
 }
 
-// The table with its flags and the index used for removal, kept together so
-// that registration touches as few pages as it can (every request pays for
-// it at start).
-enum { kHashSize = 2 * MAX_WEBREQ_COUNT }; // power of two, load <= 1/2
+// The table with its flags, its path index and the record of the lists
+// registered, kept together so that registration touches as few pages as it
+// can (every request pays for it at start and exit).
+enum { kHashSize = 2 * MAX_WEBREQ_COUNT, kMaxLists = 32 }; // hash: power of two, load <= 1/2
+struct List {
+    const WebRes *entries;
+    int count;
+    int first; // its entries sit in slots first .. first + count - 1
+};
 struct alignas(4096) Table {
     WebRes slots[MAX_WEBREQ_COUNT]; // paths zero-padded: a slot's word is its first 8 bytes
     unsigned char used[MAX_WEBREQ_COUNT];
     int count;
     int first_free; // no free slot below this one
-    // Open-addressed hash of the used slots by path word, built on the first
-    // removal after a change of the table (registration invalidates it; a
-    // removal leaves it valid, since a freed slot is skipped by its flag).
-    // Each request's exit removes every module's list, so this is on the
-    // path of every request: one probe per given entry instead of a scan.
-    short hash[kHashSize]; // slot + 1, 0 = empty
-    bool hash_valid;
-} g;
+    // Open-addressed hash of the used slots by path word (slot + 1, 0 =
+    // empty). Kept up to date by registration while it is valid; a removal
+    // leaves it valid (a freed slot is skipped by its flag), a removal of a
+    // whole list in one piece invalidates it; rebuilt when next needed.
+    short hash[kHashSize];
+    int hash_fill;   // entries in the hash, freed slots' included
+    bool hash_stale; // rebuild before use
+    // A path is registered twice (found by registration and by a rebuild of
+    // the hash; the lists below are not kept meanwhile).
+    bool repeated;
+    // Lists registered in contiguous slots, in order, while the table holds
+    // each path once: removing the last of them removes exactly its slots.
+    // Any other removal forgets them all.
+    List lists[kMaxLists];
+    int list_count;
+} g; // all zero: an empty table with an empty, valid hash
 
 uint64_t slot_word(int slot)
 {
@@ -53,16 +66,31 @@ unsigned hash_word(uint64_t word)
     return static_cast<unsigned>((word * 0x9E3779B97F4A7C15ULL) >> 54); // the best-mixed bits
 }
 
+// Adds a used slot to the hash; false when another used slot has its path.
+// (An entry of a freed slot stays until the next rebuild: it is skipped by
+// the slot's flag, or, when the slot was reused, stands for the new path.)
+bool hash_insert(int slot)
+{
+    const uint64_t word = slot_word(slot);
+    unsigned h = hash_word(word);
+    bool fresh = true;
+    for (; g.hash[h]; h = (h + 1) & (kHashSize - 1)) {
+        const int other = g.hash[h] - 1;
+        if (other != slot && g.used[other] && slot_word(other) == word) fresh = false;
+    }
+    g.hash[h] = static_cast<short>(slot + 1);
+    g.hash_fill++;
+    return fresh;
+}
+
 void build_hash()
 {
     memset(g.hash, 0, sizeof g.hash);
-    for (int slot = 0; slot < MAX_WEBREQ_COUNT; slot++) {
-        if (!g.used[slot]) continue;
-        unsigned h = hash_word(slot_word(slot));
-        while (g.hash[h]) h = (h + 1) & (kHashSize - 1);
-        g.hash[h] = static_cast<short>(slot + 1);
-    }
-    g.hash_valid = true;
+    g.hash_fill = 0;
+    g.repeated = false;
+    for (int slot = 0; slot < MAX_WEBREQ_COUNT; slot++)
+        if (g.used[slot] && !hash_insert(slot)) g.repeated = true;
+    g.hash_stale = false;
 }
 } // namespace
 
@@ -74,7 +102,9 @@ int WebResRegister(const WebRes *entries, int count)
                 "[uvo debug] WEBREQ exceeded maximum value(MAX_WEBREQ_COUNT)");
         return -1;
     }
-    int next = 0;
+    if (g.hash_stale || g.hash_fill + count > kHashSize / 2) build_hash(); // load stays <= 1/2
+    const int first = g.first_free;
+    int next = 0, last = first;
     for (int slot = g.first_free; slot < MAX_WEBREQ_COUNT && next < count; slot++) {
         if (g.used[slot]) continue;
         const WebRes &e = entries[next++];
@@ -84,15 +114,35 @@ int WebResRegister(const WebRes *entries, int count)
         g.first_free = slot + 1;
         g.used[slot] = 1;
         g.count++;
+        if (!hash_insert(slot)) g.repeated = true;
+        last = slot;
     }
-    g.hash_valid = false;
+    if (!g.repeated && last - first + 1 == count && g.list_count < kMaxLists)
+        g.lists[g.list_count++] = List{entries, count, first};
+    else
+        g.list_count = 0;
     return 0;
 }
 
 int WebResUnregister(const WebRes *entries, int count)
 {
     if (!entries || count <= 0) return -1;
-    if (!g.hash_valid) build_hash();
+    // The last list registered, removed as registered: its slots are the
+    // only ones with its paths.
+    if (g.list_count > 0) {
+        const List &top = g.lists[g.list_count - 1];
+        if (top.entries == entries && top.count == count && !g.repeated) {
+            memset(&g.slots[top.first], 0, sizeof(WebRes) * static_cast<size_t>(count));
+            memset(&g.used[top.first], 0, static_cast<size_t>(count));
+            if (top.first < g.first_free) g.first_free = top.first;
+            g.count -= count;
+            g.hash_stale = true;
+            g.list_count--;
+            return 0;
+        }
+    }
+    g.list_count = 0;
+    if (g.hash_stale) build_hash();
     for (int i = 0; i < count; i++) {
         const uint64_t word = path_word(entries[i].path);
         // Every used slot with this path sits in the probe run from its hash.
@@ -105,6 +155,7 @@ int WebResUnregister(const WebRes *entries, int count)
             g.count--;
         }
     }
+    if (g.repeated) g.hash_stale = true; // the rebuild finds out whether one still is
     return 0;
 }
 

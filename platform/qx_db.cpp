@@ -705,7 +705,7 @@ int qxdb_transact(const char *path, int mode, const std::function<int(QxDbTxn &)
         txn.deadline_ = deadline;
         if (cache) {
             txn.cache_ = cache;
-            txn.ident_ = qxdb_identity(host.c_str());
+            txn.ident_ = qxdb_identity_recent(host.c_str());
             txn.cache_live_ = cache->begin_read(txn.ident_);
         }
         g_depth++;

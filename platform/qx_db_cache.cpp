@@ -9,6 +9,7 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -143,6 +144,8 @@ struct DbFile {
     uint64_t dev = 0, ino = 0;
     pid_t pid = 0;
     const volatile unsigned char *map = nullptr;
+    QxDbIdentity last; // of the last stat() of the path (valid or not)
+    int64_t last_ns = 0; // when it was taken (monotonic clock)
 };
 std::map<std::string, DbFile> &db_files()
 {
@@ -151,6 +154,34 @@ std::map<std::string, DbFile> &db_files()
     return *value;
 }
 
+int64_t monotonic_ns()
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// The header's change counter as the library keeps it (big-endian at 24),
+// read through the mapping; false unless the header is a database's in
+// rollback-journal mode (in log mode, bytes 18 and 19 are 2, the counter does
+// not follow commits).
+bool header_counter(const DbFile &f, uint32_t *counter)
+{
+    unsigned char header[28];
+    for (size_t i = 0; i < sizeof header; i++) header[i] = f.map[i];
+    if (memcmp(header, "SQLite format 3", 16) != 0) return false;
+    if (header[18] == 2 || header[19] == 2) return false;
+    *counter = static_cast<uint32_t>(header[24]) << 24 | static_cast<uint32_t>(header[25]) << 16 |
+               static_cast<uint32_t>(header[26]) << 8 | header[27];
+    return true;
+}
+
+// An identity this recent is used again without a stat() of the path while
+// the counter has not moved: a transaction that reads only from the cache
+// (many a request runs a dozen) costs no system call. Every commit moves the
+// counter; what the window can miss is a file put in place of another with
+// the same counter, and that no reader sees more than this late.
+enum : int64_t { kRecentNs = 2000000 };
 } // namespace
 
 QxDbIdentity qxdb_identity(const char *host)
@@ -178,21 +209,31 @@ QxDbIdentity qxdb_identity(const char *host)
         if (m == MAP_FAILED) return id;
         f.map = static_cast<const volatile unsigned char *>(m);
     }
-    // The header as the library keeps it: magic text, log mode in bytes 18
-    // and 19, change counter (big-endian) at 24.
-    unsigned char header[28];
-    for (size_t i = 0; i < sizeof header; i++) header[i] = f.map[i];
-    if (memcmp(header, "SQLite format 3", 16) != 0) return id;
-    if (header[18] == 2 || header[19] == 2) return id; // log mode: the counter does not follow commits
+    if (!header_counter(f, &id.counter)) return id;
     id.dev = static_cast<uint64_t>(st.st_dev);
     id.ino = static_cast<uint64_t>(st.st_ino);
     id.size = static_cast<uint64_t>(st.st_size);
     id.mtime_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     id.ctime_ns = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-    id.counter = static_cast<uint32_t>(header[24]) << 24 | static_cast<uint32_t>(header[25]) << 16 |
-                 static_cast<uint32_t>(header[26]) << 8 | header[27];
     id.valid = 1;
+    f.last = id;
+    f.last_ns = monotonic_ns();
     return id;
+}
+
+QxDbIdentity qxdb_identity_recent(const char *host)
+{
+    if (host) {
+        auto it = db_files().find(host);
+        if (it != db_files().end()) {
+            const DbFile &f = it->second;
+            uint32_t counter = 0;
+            if (f.map && f.pid == current_pid() && f.last.valid && header_counter(f, &counter) &&
+                counter == f.last.counter && monotonic_ns() - f.last_ns < kRecentNs)
+                return f.last;
+        }
+    }
+    return qxdb_identity(host);
 }
 
 void qxdb_identity_close_all()

@@ -40,6 +40,11 @@ struct QxDbIdentity {
 // Identity of the database file at `host` now (valid == 0 when it is missing,
 // not a database, or in log mode, where the header's counter does not move).
 QxDbIdentity qxdb_identity(const char *host);
+// The same, taken from this process's last qxdb_identity() of the file when
+// that is at most 2 ms old and the header's counter has not moved since (no
+// system call). For the start of a read transaction: a result from the file
+// is always checked against qxdb_identity().
+QxDbIdentity qxdb_identity_recent(const char *host);
 // Closes the descriptors qxdb_identity() keeps (with the connections).
 void qxdb_identity_close_all();
 

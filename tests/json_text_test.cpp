@@ -72,4 +72,41 @@ TEST(JsonText, FieldsAreReadWithinTheirSize)
     }
 }
 
+// Streamed to a file, a text of many chunks comes out whole and the same as
+// built in memory, with json-c values (and a missing one) in place.
+TEST(JsonText, StreamedTextEqualsTheTextBuiltInMemory)
+{
+    for (int members : {0, 1, 700, 3000}) {
+        auto build = [&](JsonText &t) {
+            t.begin_object();
+            for (int i = 0; i < members; i++) {
+                t.add_text("k", std::string(static_cast<size_t>(i % 40), '/').c_str());
+                t.value("v");
+                t.append("[1,2]", 5);
+            }
+            json_object *o = json_object_new_object();
+            json_object_object_add(o, "x", json_object_new_string("a/b"));
+            t.add_json("json", o);
+            json_object_put(o);
+            t.add_json("none", nullptr);
+            t.end_object();
+        };
+        JsonText memory;
+        build(memory);
+        FILE *f = tmpfile();
+        ASSERT_NE(nullptr, f);
+        JsonText streamed(f);
+        build(streamed);
+        EXPECT_LT(streamed.text().size(), static_cast<size_t>(JsonText::kChunk)); // no whole copy kept
+        streamed.finish();
+        rewind(f);
+        std::string out;
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
+        fclose(f);
+        EXPECT_EQ(memory.text(), out) << members;
+        EXPECT_NE(std::string::npos, out.find("\"json\":{\"x\":\"a\\/b\"},\"none\":null}")) << members;
+    }
+}
+
 } // namespace

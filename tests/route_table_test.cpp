@@ -69,4 +69,46 @@ TEST(RouteTable, ExactMatchOnly)
     EXPECT_EQ(nullptr, FindWebRes(nullptr));
     WebResUnregister(r, 2);
 }
+// Lists removed in the reverse order of registration (as at every exit) and
+// out of order, with and without a path that another list registered too.
+TEST(RouteTable, RemovalInAnyOrderKeepsOtherLists)
+{
+    const int base = WebResCount();
+    WebRes x[3] = {make("/rx1"), make("/rx2"), make("/rx3")};
+    WebRes y[2] = {make("/ry1"), make("/ry2")};
+    WebRes z[2] = {make("/rz1"), make("/rx2")}; // "/rx2" again
+    struct Step {
+        WebRes *list;
+        int n;
+        bool add;
+        const char *present; // paths expected afterwards, space separated
+        const char *absent;
+    } steps[] = {
+        {x, 3, true, "/rx1 /rx3", "/ry1"},
+        {y, 2, true, "/rx1 /ry2", ""},
+        {y, 2, false, "/rx1 /rx2 /rx3", "/ry1 /ry2"}, // the last list
+        {y, 2, true, "/ry1", ""},
+        {x, 3, false, "/ry1 /ry2", "/rx1 /rx2 /rx3"}, // not the last one
+        {x, 3, true, "/rx1 /ry2", ""},
+        {z, 2, true, "/rz1 /rx2", ""},
+        {z, 2, false, "/rx1 /rx3 /ry1", "/rz1 /rx2"}, // takes x's "/rx2" too
+        {y, 2, false, "/rx1", "/ry1"},
+        {x, 3, false, "", "/rx1 /rx3"},
+    };
+    int row = 0;
+    for (const Step &st : steps) {
+        SCOPED_TRACE(row++);
+        ASSERT_EQ(0, st.add ? WebResRegister(st.list, st.n) : WebResUnregister(st.list, st.n));
+        char buf[64], text[] = "x";
+        for (const char *paths : {st.present, st.absent}) {
+            snprintf(buf, sizeof buf, "%s", paths);
+            for (char *t = strtok(buf, " "); t; t = strtok(nullptr, " "))
+                EXPECT_EQ(paths == st.present, DispatchWebReq(t, text) != 0) << t; // registered, and used
+        }
+        int used = 0;
+        for (int slot = 0; slot < MAX_WEBREQ_COUNT; slot++) used += WebResSlot(slot) != nullptr;
+        EXPECT_EQ(WebResCount(), used);
+    }
+    EXPECT_EQ(base, WebResCount());
+}
 } // namespace

@@ -13,6 +13,7 @@
 
 #include "common/codecs.h"
 #include "common/ipc.h"
+#include "common/json_text.h"
 #include "common/records/event_schedule.h"
 #include "common/records/motion.h"
 #include "common/settings.h"
@@ -358,40 +359,48 @@ int on_get_movedetect_info(char *request)
     if (!request_channel(doc.get(), "chnid", &channel) || !valid_channel(channel))
         return cgi_error_to_webserver(REPLY_JSON);
 
+    // A reply of seven week schedules (31 KB): written as it is rendered.
     MotionRecord rec = stored_motion(channel);
-    json_object *o = json_object_new_object();
-    json_add_int(o, "chnid", channel);
-    json_add_int(o, "enable", rec.enable);
-    json_add_int(o, "sensitivity", rec.sensitivity);
-    json_add_field(o, "triChannels", rec.tri_channels);
-    json_add_int(o, "triAlarms", rec.tri_alarms);
-    json_add_int(o, "interval", rec.interval);
-    json_add_int(o, "enableQX", rec.enable_qx);
-    json_add_field(o, "motionTable", rec.motion_table);
-    json_add_int(o, "email_enable", rec.email_enable);
-    json_add_int(o, "email_interval", rec.email_interval);
-    json_add_int(o, "email_pic_enable", rec.email_pic_enable);
-    json_add_field(o, "tri_channels_pic", rec.tri_channels_pic);
-    json_add_int(o, "ptz_interval", rec.ptz_interval);
-    json_add_int(o, "alarmout_interval", rec.alarmout_interval);
-    json_add_int(o, "http_notification_interval", rec.http_notification_interval);
-    for (MotionScheduleKind kind : {MS_EFFECTIVE, MS_AUDIBLE, MS_EMAIL, MS_PTZ})
-        json_object_object_add(o, kSchedules[kind].key, schedule_json(kind, channel));
-    json_object_object_add(o, "triChnAlarms",
-                           get_event_chn_alarmout_object(rec.tri_chn_alarms[0], rec.tri_chn_alarms[1]));
-    json_object_object_add(o, "white", schedule_json(MS_WHITE, channel));
-    json_object_object_add(o, "whiteInfo", get_white_params_json_object(channel, kWhiteParams));
-    json_add_int(o, "white_interval", rec.white_interval);
-    json_object_object_add(o, "warningLight", schedule_json(MS_WARNING, channel));
-    json_object_object_add(o, "warningLightInfo", get_warning_light_params_json_object(channel, kWarningParams));
-    json_add_int(o, "warning_light_interval", rec.warning_light_interval);
-    json_object_object_add(o, "httpSche", schedule_json(MS_HTTP, channel));
-    json_object_object_add(o, "httpParams", get_http_params_json_object(channel, kHttpParams));
-    json_add_int(o, "audioId", rec.audio_id);
-    json_object_object_add(o, "audioIdMask", json_object_new_int64(get_audio_file_id_mask()));
-    json_object_object_add(o, "ptzParams", get_ptz_params_json_object(PTZ_EVENT_MOTION, channel));
-    cgi_writeback_json(REPLY_JSON, o);
-    json_object_put(o);
+    cgi_reply_header(REPLY_JSON);
+    JsonText o(stdout);
+    auto add_schedule = [&](MotionScheduleKind kind) {
+        add_stored_schedule(o, kSchedules[kind].key, [&](WeekSchedule *s) { return schedule_read(kind, s, channel); });
+    };
+    auto add_json = [&](const char *key, json_object *value) {
+        o.add_json(key, value);
+        json_object_put(value);
+    };
+    o.begin_object();
+    o.add_int("chnid", channel);
+    o.add_int("enable", rec.enable);
+    o.add_int("sensitivity", rec.sensitivity);
+    o.add_field("triChannels", rec.tri_channels);
+    o.add_int("triAlarms", rec.tri_alarms);
+    o.add_int("interval", rec.interval);
+    o.add_int("enableQX", rec.enable_qx);
+    o.add_field("motionTable", rec.motion_table);
+    o.add_int("email_enable", rec.email_enable);
+    o.add_int("email_interval", rec.email_interval);
+    o.add_int("email_pic_enable", rec.email_pic_enable);
+    o.add_field("tri_channels_pic", rec.tri_channels_pic);
+    o.add_int("ptz_interval", rec.ptz_interval);
+    o.add_int("alarmout_interval", rec.alarmout_interval);
+    o.add_int("http_notification_interval", rec.http_notification_interval);
+    for (MotionScheduleKind kind : {MS_EFFECTIVE, MS_AUDIBLE, MS_EMAIL, MS_PTZ}) add_schedule(kind);
+    add_json("triChnAlarms", get_event_chn_alarmout_object(rec.tri_chn_alarms[0], rec.tri_chn_alarms[1]));
+    add_schedule(MS_WHITE);
+    add_json("whiteInfo", get_white_params_json_object(channel, kWhiteParams));
+    o.add_int("white_interval", rec.white_interval);
+    add_schedule(MS_WARNING);
+    add_json("warningLightInfo", get_warning_light_params_json_object(channel, kWarningParams));
+    o.add_int("warning_light_interval", rec.warning_light_interval);
+    add_schedule(MS_HTTP);
+    add_json("httpParams", get_http_params_json_object(channel, kHttpParams));
+    o.add_int("audioId", rec.audio_id);
+    o.add_int("audioIdMask", get_audio_file_id_mask());
+    add_json("ptzParams", get_ptz_params_json_object(PTZ_EVENT_MOTION, channel));
+    o.end_object();
+    o.finish();
     return 0;
 }
 
