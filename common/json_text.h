@@ -21,9 +21,10 @@ class JsonText {
 public:
     explicit JsonText(size_t reserve = 1024) { out_.reserve(reserve); }
     // Streaming: the text goes to `sink` in pieces of about kChunk characters
-    // as it grows (no buffer of the whole reply); finish() writes the rest.
-    // text() holds only what is not written yet.
-    enum { kChunk = 8192 };
+    // as it grows (no copy of the whole reply here; the sink's buffer decides
+    // how it leaves); finish() writes the rest. text() holds only what is not
+    // written yet.
+    enum { kChunk = 4096 };
     explicit JsonText(FILE *sink) : sink_(sink) { out_.reserve(kChunk + 1024); }
 
     // Objects and arrays: `key` names the member inside an object, nullptr

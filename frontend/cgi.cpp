@@ -333,9 +333,9 @@ void count_output()
     cookie_io_functions_t io = {nullptr, counting_write, nullptr, nullptr};
     FILE *f = fopencookie(nullptr, "w", io);
     if (!f) return;
-    // One page of buffer: headers and short replies leave in one write, and a
-    // long reply is written from its own text in whole blocks anyway.
-    static char buffer[4096];
+    // Headers and replies up to 32 KB leave in one write (each write wakes the
+    // web server); a reply touches only the pages of the buffer it fills.
+    static char buffer[32768];
     setvbuf(f, buffer, _IOFBF, sizeof buffer);
     stdout = f;
 }

@@ -4,6 +4,7 @@
 
 #include <json-c/json.h>
 
+#include "common/json_text.h"
 #include "common/web_utils.h"
 
 // ---- login.cpp ----------------------------------------------------------------------
@@ -38,6 +39,7 @@ enum { kUserFlagCount = sizeof(kUserFlags) / sizeof(kUserFlags[0]) };
 // list: "permission", the local flags and channel strings, the remote
 // permission under `remote_permission_key`, the remote flags and strings.
 void add_user_rights(json_object *obj, const UserRecord &user, const char *remote_permission_key);
+void add_user_rights(JsonText &out, const UserRecord &user, const char *remote_permission_key);
 
 // User names count to their first USER_NAME_SIGNIFICANT characters, alike when an
 // account is created, renamed and logged in: the key is the name cut there.

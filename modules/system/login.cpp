@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <sys/stat.h>
 
 #include "platform/device_path.h"
@@ -70,19 +71,22 @@ void read_device_facts(DeviceFacts *facts)
     get_param_value(QXDB_PATH, "model", facts->model, sizeof facts->model, "");
 }
 
-json_object *login_reply(const UserRecord &user, const char *session_id, const DeviceFacts &facts)
+// Written as text (a log-in answers on every page load of a new tab).
+std::string login_reply(const UserRecord &user, const char *session_id, const DeviceFacts &facts)
 {
-    json_object *obj = json_object_new_object();
-    json_add_int(obj, "type", user.type);
-    json_add_field(obj, "userName", user.name);
-    add_user_rights(obj, user, "remotePermisson"); // the log-in reply's spelling
-    json_object_object_add(obj, "sessionId", json_object_new_string(session_id));
-    json_add_int(obj, "failoverMode", facts.failover_mode);
-    json_add_int(obj, "sameChannel", facts.same_channel);
-    json_add_field(obj, "hardwareVersion", facts.hardware_version);
-    json_add_field(obj, "softwareVersion", facts.software_version);
-    json_add_field(obj, "model", facts.model);
-    return obj;
+    JsonText t(1024);
+    t.begin_object();
+    t.add_int("type", user.type);
+    t.add_field("userName", user.name);
+    add_user_rights(t, user, "remotePermisson"); // the log-in reply's spelling
+    t.add_text("sessionId", session_id);
+    t.add_int("failoverMode", facts.failover_mode);
+    t.add_int("sameChannel", facts.same_channel);
+    t.add_field("hardwareVersion", facts.hardware_version);
+    t.add_field("softwareVersion", facts.software_version);
+    t.add_field("model", facts.model);
+    t.end_object();
+    return t.take();
 }
 
 // The session a log-in hands out: stored when sessions are kept, else only
@@ -136,9 +140,7 @@ int on_user_login(char *request)
     // reply
     DeviceFacts facts = {};
     read_device_facts(&facts);
-    json_object *reply = login_reply(user, session_id, facts);
-    cgi_writeback_json(REPLY_TEXT, reply);
-    json_object_put(reply);
+    cgi_writeback_webserver(REPLY_TEXT, login_reply(user, session_id, facts).c_str());
     return 0;
 }
 

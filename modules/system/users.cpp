@@ -118,18 +118,37 @@ template <class Record> json_object *account_entry(const Record &u)
 } // namespace
 
 
-void add_user_rights(json_object *obj, const UserRecord &user, const char *remote_permission_key)
+namespace {
+// The members as json_add_int()/json_add_field() add them to an object.
+struct ObjectOut {
+    json_object *obj;
+    void add_int(const char *key, int value) { json_add_int(obj, key, value); }
+    template <size_t N> void add_field(const char *key, const char (&field)[N]) { json_add_field(obj, key, field); }
+};
+
+template <class Out> void put_user_rights(Out &out, const UserRecord &user, const char *remote_permission_key)
 {
     const int half = kUserFlagCount / 2;
-    json_add_int(obj, "permission", user.permission);
-    for (int i = 0; i < half; i++) json_add_int(obj, kUserFlags[i].key, user.*kUserFlags[i].field);
-    json_add_field(obj, "localliveview", user.localliveview);
-    json_add_field(obj, "localplayback", user.localplayback);
-    json_add_int(obj, remote_permission_key, user.remotePermission);
-    for (int i = half; i < kUserFlagCount; i++)
-        json_add_int(obj, kUserFlags[i].key, user.*kUserFlags[i].field);
-    json_add_field(obj, "remoteliveview", user.remoteliveview);
-    json_add_field(obj, "remoteplayback", user.remoteplayback);
+    out.add_int("permission", user.permission);
+    for (int i = 0; i < half; i++) out.add_int(kUserFlags[i].key, user.*kUserFlags[i].field);
+    out.add_field("localliveview", user.localliveview);
+    out.add_field("localplayback", user.localplayback);
+    out.add_int(remote_permission_key, user.remotePermission);
+    for (int i = half; i < kUserFlagCount; i++) out.add_int(kUserFlags[i].key, user.*kUserFlags[i].field);
+    out.add_field("remoteliveview", user.remoteliveview);
+    out.add_field("remoteplayback", user.remoteplayback);
+}
+} // namespace
+
+void add_user_rights(json_object *obj, const UserRecord &user, const char *remote_permission_key)
+{
+    ObjectOut out{obj};
+    put_user_rights(out, user, remote_permission_key);
+}
+
+void add_user_rights(JsonText &out, const UserRecord &user, const char *remote_permission_key)
+{
+    put_user_rights(out, user, remote_permission_key);
 }
 
 void user_name_key(const char *name, char *out, size_t size)
