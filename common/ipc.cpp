@@ -101,19 +101,32 @@ double ipc_time_scale()
 
 // ---- Requests ----------------------------------------------------------------------
 
-int cgi_start_ipc(IpcCallback callback, int code, int length, const void *payload, int nowait)
+namespace {
+// Sends and, unless `nowait` is 1, waits for the callback (this thread reads
+// the replies meanwhile). `async`: replies that come later reach the
+// callback too, on the receiving thread, until the session is closed.
+int start_ipc(IpcCallback callback, int code, int length, const void *payload, int nowait, bool async)
 {
     if (!callback) return -1;
     qx_sock_init(callback, 0, 3, kDaemonSocket);
     if (nowait == 1) {
-        send_with_retries(code, length, payload);
+        if (send_with_retries(code, length, payload) == SENT) qx_sock_receive_async();
         return 0;
     }
     g_callback_done.store(0);
     // Only a request that went out can be answered: one the daemon could not
     // be reached for ends at once, as a time-out.
-    if (send_with_retries(code, length, payload) == SENT) wait_for_callback(ipc_wait_polls(code));
+    if (send_with_retries(code, length, payload) == SENT) {
+        wait_for_callback(ipc_wait_polls(code));
+        if (async) qx_sock_receive_async();
+    }
     return 0;
+}
+} // namespace
+
+int cgi_start_ipc(IpcCallback callback, int code, int length, const void *payload, int nowait)
+{
+    return start_ipc(callback, code, length, payload, nowait, true);
 }
 
 void *cgi_stop_ipc(int)
@@ -125,7 +138,9 @@ void *cgi_stop_ipc(int)
 int cgi_request_ipc(IpcCallback callback, int code, int length, const void *payload,
                     int error_kind)
 {
-    if (cgi_start_ipc(callback, code, length, payload, 0) != 0) {
+    // The session is closed right after the wait: a reply still to come is
+    // dropped anyway, so no receiving thread is started for it.
+    if (start_ipc(callback, code, length, payload, 0, false) != 0) {
         cgi_error_to_webserver(error_kind);
         return 0;
     }

@@ -73,6 +73,9 @@ double ipc_time_scale();
 // Returns 0, or -1 for a null callback (nothing sent, no client opened). An
 // invalid payload (negative length, null with a non-zero length, over 16
 // MiB) is not sent and not waited for. Pair every call with cgi_stop_ipc().
+// The waiting thread reads the replies itself and runs the callback; after
+// the wait (and with nowait 1) later replies reach the callback on the
+// receiving thread until cgi_stop_ipc().
 int cgi_start_ipc(IpcCallback callback, int code, int length, const void *payload, int nowait);
 // Closes the client opened by this thread's last cgi_start_ipc: replies that
 // come later are dropped and no callback of it runs after this returns.

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <sys/un.h>
@@ -144,12 +145,64 @@ namespace {
 
 // One connection to the daemon. Its receiving thread owns a reference, so
 // the descriptor stays valid until both the client and the thread let go.
+// The message being read from a connection: filled by whoever reads (a
+// thread waiting for its reply, or the receiving thread), and handed on
+// between them with what has arrived of it so far.
+struct Incoming {
+    uint8_t head[QX_MSG_HEADER_SIZE];
+    size_t got = 0; // bytes of header, then of payload
+    bool have_header = false;
+    QxMsgHeader h;
+    std::vector<uint8_t> payload;
+
+    enum Step { MESSAGE, AGAIN, CLOSED };
+    // Reads towards one whole message: MESSAGE when it is complete (take it
+    // before the next call), AGAIN when a non-blocking read found no more
+    // data yet, CLOSED at the end of the stream, an error or a bad header.
+    Step pump(int fd, bool block)
+    {
+        for (;;) {
+            uint8_t *dst;
+            size_t want;
+            if (!have_header) {
+                dst = head + got;
+                want = sizeof head - got;
+            } else {
+                dst = payload.data() + got;
+                want = payload.size() - got;
+            }
+            if (want == 0) {
+                if (have_header) {
+                    got = 0;
+                    have_header = false;
+                    return MESSAGE;
+                }
+                if (!qx_msg_unpack(head, &h)) return CLOSED;
+                have_header = true;
+                got = 0;
+                // A fresh block per message: aligned by the allocator, and
+                // the callback may keep nothing beyond its call anyway.
+                payload.assign(static_cast<size_t>(h.length), 0);
+                continue;
+            }
+            ssize_t k = recv(fd, dst, want, block ? 0 : MSG_DONTWAIT);
+            if (k < 0 && errno == EINTR) continue;
+            if (k < 0 && !block && (errno == EAGAIN || errno == EWOULDBLOCK)) return AGAIN;
+            if (k <= 0) return CLOSED;
+            got += static_cast<size_t>(k);
+        }
+    }
+};
+
 struct Connection {
     int fd = -1;
     std::string path;
     uint32_t next_seq = 1;
-    bool receiving = false; // its receiving thread runs (from the first request awaiting a reply)
+    bool receiving = false; // its receiving thread runs
+    bool reading = false;   // a waiting thread reads its replies itself now
+    bool thread_wanted = false; // start the receiving thread once that reader is done
     int unread_notices = 0; // notices sent before that thread runs
+    Incoming in;
     ~Connection()
     {
         if (fd >= 0) close(fd);
@@ -216,16 +269,15 @@ public:
             // Register the owner before writing: the reply may be quick.
             const Session *s = notice ? nullptr : newest_session_locked();
             if (s) owners_[h.seq] = s->id;
-            // The daemon may answer notices too: a process that goes on
-            // sending them must also read, or the answers fill the socket
-            // until the daemon stops reading and our sends block. A request
-            // sends one or two; from the kNoticesUnread-th on, the receiving
-            // thread runs and drops those answers.
-            const bool reader = s || (notice && ++conn->unread_notices >= kNoticesUnread);
-            if (reader && !conn->receiving) {
-                conn->receiving = true;
-                std::thread([this, conn] { receive(conn); }).detach();
-            }
+            // The reply to a request is read by the thread that waits for
+            // it (qx_sock_wait_delivered), or by the receiving thread once
+            // one is asked for (qx_sock_receive_async). The daemon may
+            // answer notices too: a process that goes on sending them must
+            // also read, or the answers fill the socket until the daemon
+            // stops reading and our sends block. A request sends one or two;
+            // from the kNoticesUnread-th on, the receiving thread runs and
+            // drops those answers.
+            if (notice && ++conn->unread_notices >= kNoticesUnread) start_receiving_locked(conn);
         }
         if (qx_write_msg(conn->fd, h, payload)) return 0;
         std::lock_guard<std::mutex> lock(mu_);
@@ -240,13 +292,39 @@ public:
         return delivered_;
     }
 
+    // With no receiving thread, the waiting thread reads the connection
+    // itself and runs the callbacks (no thread to start and to hand the
+    // reply over from: most requests wait for one reply and end).
     uint64_t wait_delivered(uint64_t seen, int64_t timeout_us)
     {
+        using Clock = std::chrono::steady_clock;
+        const auto deadline = Clock::now() + std::chrono::microseconds(timeout_us > 0 ? timeout_us : 0);
         std::unique_lock<std::mutex> lock(mu_);
-        if (timeout_us > 0)
-            cv_.wait_for(lock, std::chrono::microseconds(timeout_us),
-                         [&] { return delivered_ != seen; });
+        while (timeout_us > 0 && delivered_ == seen) {
+            std::shared_ptr<Connection> conn = conn_;
+            if (!conn || conn->receiving || conn->reading) {
+                cv_.wait_until(lock, deadline, [&] { return delivered_ != seen; });
+                break;
+            }
+            conn->reading = true;
+            lock.unlock();
+            const bool more = read_until(conn, seen, deadline);
+            lock.lock();
+            conn->reading = false;
+            if (conn->thread_wanted) start_receiving_locked(conn);
+            cv_.notify_all(); // another waiter may take over the reading
+            if (!more) break;
+        }
         return delivered_;
+    }
+
+    // Starts the receiving thread: replies reach their callbacks without a
+    // thread waiting for them (a request that goes on after its wait, or
+    // does not wait at all).
+    void receive_async()
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (conn_) start_receiving_locked(conn_);
     }
 
 private:
@@ -280,40 +358,83 @@ private:
         owners_.clear();
     }
 
-    void receive(std::shared_ptr<Connection> conn)
+    void start_receiving_locked(const std::shared_ptr<Connection> &conn)
     {
-        std::vector<uint8_t> payload;
-        for (;;) {
-            uint8_t head[QX_MSG_HEADER_SIZE];
-            QxMsgHeader h;
-            if (!qx_read_full(conn->fd, head, sizeof head) || !qx_msg_unpack(head, &h)) break;
-            // A fresh block per message: aligned by the allocator, and the
-            // callback may keep nothing beyond its call anyway.
-            payload.assign(static_cast<size_t>(h.length), 0);
-            if (h.length > 0 && !qx_read_full(conn->fd, payload.data(), payload.size())) break;
-            if (h.kind != QX_MSG_REPLY) continue;
-            qx_sock_callback cb = nullptr;
-            {
-                std::lock_guard<std::mutex> lock(mu_);
-                if (conn_ != conn) break;
-                auto it = owners_.find(h.seq);
-                if (it == owners_.end()) continue; // stale or unknown: dropped
-                for (const Session &s : sessions_)
-                    if (s.id == it->second) cb = s.callback;
-                if (!cb) continue;
-                running_ = it->second;
-                running_thread_ = std::this_thread::get_id();
-            }
-            cb(0, head, h.length > 0 ? payload.data() : nullptr);
-            std::lock_guard<std::mutex> lock(mu_);
-            running_ = 0;
-            running_thread_ = std::thread::id();
-            delivered_++;
-            cv_.notify_all();
+        if (conn->receiving) return;
+        if (conn->reading) { // the reader hands over when its wait ends
+            conn->thread_wanted = true;
+            return;
         }
+        conn->receiving = true;
+        std::thread([this, conn] { receive(conn); }).detach();
+    }
+
+    // Runs the callback of a reply; false when the connection is no longer
+    // the current one (reading stops).
+    bool deliver(const std::shared_ptr<Connection> &conn)
+    {
+        const Incoming &m = conn->in;
+        if (m.h.kind != QX_MSG_REPLY) return true;
+        qx_sock_callback cb = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            if (conn_ != conn) return false;
+            auto it = owners_.find(m.h.seq);
+            if (it == owners_.end()) return true; // stale or unknown: dropped
+            for (const Session &s : sessions_)
+                if (s.id == it->second) cb = s.callback;
+            if (!cb) return true;
+            running_ = it->second;
+            running_thread_ = std::this_thread::get_id();
+        }
+        cb(0, m.head, m.h.length > 0 ? m.payload.data() : nullptr);
+        std::lock_guard<std::mutex> lock(mu_);
+        running_ = 0;
+        running_thread_ = std::thread::id();
+        delivered_++;
+        cv_.notify_all();
+        return true;
+    }
+
+    // The end of a connection's stream as its reader sees it.
+    void reader_done(const std::shared_ptr<Connection> &conn)
+    {
         std::lock_guard<std::mutex> lock(mu_);
         if (conn_ == conn) retire_locked();
         else shutdown(conn->fd, SHUT_RDWR);
+    }
+
+    // A waiting thread's reading: until a callback has returned since
+    // `seen`, the deadline, or the end of the connection. True when the wait
+    // should go on (nothing delivered yet and time left).
+    template <class Deadline> bool read_until(const std::shared_ptr<Connection> &conn, uint64_t seen, Deadline deadline)
+    {
+        using Clock = std::chrono::steady_clock;
+        for (;;) {
+            Incoming::Step step = conn->in.pump(conn->fd, false);
+            if (step == Incoming::CLOSED) {
+                reader_done(conn);
+                return false;
+            }
+            if (step == Incoming::MESSAGE) {
+                if (!deliver(conn)) return false;
+                if (delivered() != seen) return false;
+                continue;
+            }
+            const auto now = Clock::now();
+            if (now >= deadline) return false;
+            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - now).count();
+            struct pollfd p = {conn->fd, POLLIN, 0};
+            struct timespec ts = {static_cast<time_t>(left / 1000000), static_cast<long>(left % 1000000) * 1000};
+            if (ppoll(&p, 1, &ts, nullptr) < 0 && errno != EINTR) return false;
+        }
+    }
+
+    void receive(std::shared_ptr<Connection> conn)
+    {
+        while (conn->in.pump(conn->fd, true) == Incoming::MESSAGE)
+            if (!deliver(conn)) break;
+        reader_done(conn);
     }
 
     std::mutex mu_;          // everything below
@@ -363,3 +484,5 @@ uint64_t qx_sock_wait_delivered(uint64_t seen, int64_t timeout_us)
 {
     return client().wait_delivered(seen, timeout_us);
 }
+
+void qx_sock_receive_async() { client().receive_async(); }

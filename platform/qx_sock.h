@@ -16,10 +16,11 @@
 // order they were sent. qx_sock_init() opens a session with a reply callback;
 // every message sent while the session is open belongs to it, and replies
 // carrying the sequence number of one of its messages are handed to its
-// callback on the receiving thread. qx_sock_uninit() closes the session:
+// callback by the thread that reads them: the thread that waits for them, or
+// the receiving thread once one runs. qx_sock_uninit() closes the session:
 // replies to its messages that come later are dropped, and once uninit has
 // returned no callback of the session runs any more (uninit waits for one
-// that is running on the receiving thread). Sessions nest per thread: a reply
+// that is running on another thread). Sessions nest per thread: a reply
 // callback may itself open, use and close a session (for example to send a
 // fire-and-forget notice) without disturbing the session it serves.
 #pragma once
@@ -60,7 +61,8 @@ bool qx_write_msg(int fd, const QxMsgHeader &h, const void *payload);
 int qx_unix_connect(const char *host_path);
 
 // ---- Client ----------------------------------------------------------------------
-// Reply callback, run on the receiving thread:
+// Reply callback, run by the thread that reads the replies: the thread
+// waiting in qx_sock_wait_delivered(), or the receiving thread:
 //   unused  - always 0;
 //   header  - the 24 header bytes as received: reply code at byte offset 12,
 //             payload length at byte offset 20 (int32, little-endian);
@@ -100,5 +102,12 @@ int qx_sock_uninit();
 // wait until that number differs from `seen` or `timeout_us` microseconds have
 // passed. Returns the number at the end of the wait. The request thread uses
 // it to learn at once that a callback has run.
+// While no receiving thread runs, the waiting thread reads the replies
+// itself and runs their callbacks (one reader at a time; other waiters wait).
 uint64_t qx_sock_delivered();
 uint64_t qx_sock_wait_delivered(uint64_t seen, int64_t timeout_us);
+
+// Starts the receiving thread of the connection (once): from then on,
+// replies reach their callbacks while nobody waits, until the connection
+// ends. For a request that goes on after its wait, or does not wait.
+void qx_sock_receive_async();

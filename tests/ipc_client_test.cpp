@@ -312,6 +312,29 @@ TEST_F(IpcClient, BrokenFramesDropTheConnection)
     }
 }
 
+// The waiting thread reads the replies itself; a reply of which only a part
+// has come when the wait ends is finished by the receiving thread that
+// cgi_start_ipc leaves running, and reaches the callback whole.
+TEST_F(IpcClient, ReplySplitAcrossTheEndOfTheWaitArrivesWhole)
+{
+    uint8_t head[QX_MSG_HEADER_SIZE];
+    QxMsgHeader h;
+    h.kind = QX_MSG_REPLY;
+    h.seq = 1; // the first message of this test's connection
+    h.code = 12060;
+    h.length = 8;
+    qx_msg_pack(head, h);
+    const std::string frame = std::string(reinterpret_cast<char *>(head), sizeof head) + "12345678";
+    daemon.on(7060).garbage(frame.substr(0, 10)).garbage(frame.substr(10, 20), 50).garbage(frame.substr(30), 400);
+    cgi_start_ipc(callback_a, 7060, 0, nullptr, 0); // waits 200 ms
+    EXPECT_EQ(0, g_callback_done.load());
+    ASSERT_TRUE(rec.wait_a(1));
+    cgi_stop_ipc(0);
+    EXPECT_EQ(12060, rec.a[0].code);
+    EXPECT_EQ("12345678", rec.a[0].payload);
+    round_trip(); // the connection goes on in step
+}
+
 // A callback that sends a fire-and-forget request of its own (an operation
 // log record) neither loses its own completion nor disturbs the session.
 void nested_callback(int, const void *header, const void *payload)
