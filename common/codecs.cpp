@@ -141,19 +141,21 @@ json_object *rendered_array(std::string text)
 void put_schedule(JsonText &t, const WeekSchedule *schedule, const ScheduleShape &shape)
 {
     if (!schedule) return t.append("[]", 2);
-    // One segment at a time through a local buffer: each text's worst case
-    // (every character escaped as \u00XX) plus the keys and an int.
-    char seg_text[2 * (2 + 6 * 31) + 64];
+    // A day at a time through a local buffer: each segment's worst case
+    // (every character of both texts escaped as \u00XX) plus the keys and an
+    // int, for 12 segments and the brackets.
+    enum { kSegmentMax = 2 * (2 + 6 * 31) + 64 };
+    char day_text[SCHEDULE_JSON_SEGMENTS * kSegmentMax + 4];
     static_assert(sizeof(ScheduleSegment::start_time) == 32 && sizeof(ScheduleSegment::end_time) == 32,
                   "segment texts of 32 bytes");
-    t.append("[", 1);
     for (int d = 0; d < SCHEDULE_DAYS; d++) {
         const ScheduleDay &day = schedule->days[d];
         const bool valid = !shape.camera || day.whole_day != 0;
-        t.append(d ? ",[" : "[", d ? 2 : 1);
+        char *p = day_text;
+        *p++ = d ? ',' : '[';
+        *p++ = '[';
         for (int i = 0; i < SCHEDULE_JSON_SEGMENTS; i++) {
             const ScheduleSegment &seg = day.segments[i];
-            char *p = seg_text;
             if (i) *p++ = ',';
             p = PUT_LITERAL(p, "{\"startTime\":");
             p = json_put_text(p, valid ? seg.start_time : "", sizeof seg.start_time);
@@ -164,11 +166,11 @@ void put_schedule(JsonText &t, const WeekSchedule *schedule, const ScheduleShape
                 p = json_put_int(p, seg.action_type);
             }
             *p++ = '}';
-            t.append(seg_text, static_cast<size_t>(p - seg_text));
         }
-        t.append("]", 1);
+        *p++ = ']';
+        if (d == SCHEDULE_DAYS - 1) *p++ = ']';
+        t.append(day_text, static_cast<size_t>(p - day_text));
     }
-    t.append("]", 1);
 }
 
 json_object *schedule_to_json(const WeekSchedule *schedule, const ScheduleShape &shape)

@@ -9,8 +9,10 @@ char *json_put_text(char *p, const char *field, size_t size)
 {
     static const char hex[] = "0123456789abcdef";
     *p++ = '"';
-    const size_t n = field && size ? strnlen(field, size - 1) : 0;
-    for (size_t i = 0; i < n; i++) {
+    // One pass to the zero or the limit: the texts are short (times of day,
+    // names), where a separate length scan costs more than the copy.
+    const size_t n = field && size ? size - 1 : 0;
+    for (size_t i = 0; i < n && field[i]; i++) {
         const unsigned char c = static_cast<unsigned char>(field[i]);
         if (c >= 0x20 && c != '"' && c != '\\' && c != '/') {
             *p++ = static_cast<char>(c);

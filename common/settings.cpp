@@ -127,12 +127,36 @@ const char *nvr_db_registry_problem()
     return nullptr;
 }
 
+namespace {
+// Which head hashes (10 bits of the head's product) some listed table has:
+// most names asked for are of no listed table (named tables are checked
+// against them on every read), and their bit is clear. Built on first use.
+unsigned head_bit(uint64_t head) { return static_cast<unsigned>((head * 0x9E3779B97F4A7C15ULL) >> 54); }
+struct HeadBits {
+    uint64_t bits[1024 / 64] = {};
+    HeadBits()
+    {
+        for (size_t i = 0; i < table_count(); i++) {
+            const unsigned b = head_bit(__start_nvrweb_db_tables[i].head);
+            bits[b / 64] |= 1ULL << (b % 64);
+        }
+    }
+};
+const uint64_t *listed_heads()
+{
+    static const HeadBits heads; // built once, also with reads on several threads
+    return heads.bits;
+}
+} // namespace
+
 const NvrDbTable *nvr_db_find_table(const char *name)
 {
     if (!name) return nullptr;
     // Every named read asks this of its name: the entries' heads sort out
     // all but the matching ones without reading a description.
     const uint64_t head = nvr_db_name_head(name);
+    const unsigned b = head_bit(head);
+    if (!(listed_heads()[b / 64] >> (b % 64) & 1)) return nullptr;
     const size_t count = table_count();
     for (size_t i = 0; i < count; i++) {
         const NvrDbListed &e = __start_nvrweb_db_tables[i];
