@@ -416,8 +416,12 @@ CgiOutcome intake()
 int cgi_main()
 {
     // A request lives for milliseconds: the daemon client's receiving thread
-    // allocates from the main heap instead of mapping an arena of its own.
+    // allocates from the main heap instead of mapping an arena of its own,
+    // and the heap grows once, by enough for a request, and is not given back
+    // piece by piece (untouched pages of it cost nothing).
     mallopt(M_ARENA_MAX, 1);
+    mallopt(M_TOP_PAD, 1 << 20);
+    mallopt(M_TRIM_THRESHOLD, 8 << 20);
     count_output();
     cgi_read_environment();
     int rc = cgi_handle_request();

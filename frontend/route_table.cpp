@@ -51,6 +51,12 @@ struct alignas(4096) Table {
     // Any other removal forgets them all.
     List lists[kMaxLists];
     int list_count;
+    // Every list registered so far is one of the program's own route lists,
+    // each once (bit i: the i-th list of the section): their paths are
+    // distinct (the tests check it), so they are copied in without a look at
+    // the hash, which is built when another list comes.
+    bool foreign;
+    uint64_t own_registered;
 } g; // all zero: an empty table with an empty, valid hash
 
 uint64_t slot_word(int slot)
@@ -94,6 +100,32 @@ void build_hash()
 }
 } // namespace
 
+namespace {
+// The index of `entries` among the program's route lists (registered whole,
+// as declared), -1 for any other list.
+int own_list(const WebRes *entries, int count);
+
+// Registers one of the program's own lists into free slots from first_free
+// on: a copy of its entries (zero-padded paths of at most 7 characters, as
+// webres_from_decls() makes them). False when it cannot be done so.
+bool register_own(const WebRes *entries, int count)
+{
+    const int own = own_list(entries, count);
+    if (g.foreign || own < 0 || own >= 64 || (g.own_registered >> own & 1)) return false;
+    const int first = g.first_free;
+    if (first + count > MAX_WEBREQ_COUNT || memchr(&g.used[first], 1, static_cast<size_t>(count))) return false;
+    memcpy(&g.slots[first], entries, sizeof(WebRes) * static_cast<size_t>(count));
+    memset(&g.used[first], 1, static_cast<size_t>(count));
+    g.count += count;
+    g.first_free = first + count;
+    g.own_registered |= 1ULL << own;
+    g.hash_stale = true;
+    if (g.list_count < kMaxLists) g.lists[g.list_count++] = List{entries, count, first};
+    else g.list_count = 0;
+    return true;
+}
+} // namespace
+
 int WebResRegister(const WebRes *entries, int count)
 {
     if (!entries || count <= 0) return -1;
@@ -102,6 +134,8 @@ int WebResRegister(const WebRes *entries, int count)
                 "[uvo debug] WEBREQ exceeded maximum value(MAX_WEBREQ_COUNT)");
         return -1;
     }
+    if (register_own(entries, count)) return 0;
+    g.foreign = true;
     if (g.hash_stale || g.hash_fill + count > kHashSize / 2) build_hash(); // load stays <= 1/2
     const int first = g.first_free;
     int next = 0, last = first;
@@ -138,10 +172,13 @@ int WebResUnregister(const WebRes *entries, int count)
             g.count -= count;
             g.hash_stale = true;
             g.list_count--;
+            const int own = own_list(entries, count);
+            if (own >= 0 && own < 64) g.own_registered &= ~(1ULL << own);
             return 0;
         }
     }
     g.list_count = 0;
+    g.foreign = true; // which lists are left is not followed any more
     if (g.hash_stale) build_hash();
     for (int i = 0; i < count; i++) {
         const uint64_t word = path_word(entries[i].path);
@@ -213,3 +250,14 @@ const RouteModuleDecl *route_module_decls(int *count)
 {
     return section_entries(__start_nvrweb_routes, __stop_nvrweb_routes, count);
 }
+
+namespace {
+int own_list(const WebRes *entries, int count)
+{
+    int n = 0;
+    const RouteModuleDecl *decls = route_module_decls(&n);
+    for (int i = 0; i < n; i++)
+        if (decls[i].entries == entries && decls[i].count == count) return i;
+    return -1;
+}
+} // namespace

@@ -47,6 +47,7 @@ struct RouteModuleDecl {
     int order; // ModuleOrder
     const RouteDecl *decls;
     int count;
+    const struct WebRes *entries; // the list as registered (count entries)
 };
 
 template <size_t N> struct WebResList {
@@ -79,7 +80,8 @@ template <size_t N> constexpr WebResList<N> webres_from_decls(const RouteDecl (&
         webres_from_decls(table);                                                                \
     __attribute__((used, section("nvrweb_routes"), aligned(alignof(RouteModuleDecl))))           \
     static const RouteModuleDecl nvrweb_module_decl = {                                          \
-        (order), (table), static_cast<int>(sizeof(table) / sizeof((table)[0]))};                 \
+        (order), (table), static_cast<int>(sizeof(table) / sizeof((table)[0])),                  \
+        nvrweb_module_entries.entries};                                                          \
     __attribute__((constructor(1000 + (order)))) static void nvrweb_module_register()            \
     {                                                                                            \
         WebResRegister(nvrweb_module_entries.entries,                                            \

@@ -269,6 +269,7 @@ bool QxDbCache::open_fd(bool create)
     }
     fd_ = fd;
     pid_ = current_pid();
+    opened_size_ = st.st_size;
     return true;
 }
 
@@ -279,9 +280,14 @@ bool QxDbCache::remap()
     if (map_) munmap(const_cast<char *>(map_), map_len_);
     map_ = nullptr;
     map_len_ = 0;
+    // The size seen when the file was opened serves the first mapping
+    // (stores forget it: they make the file longer).
+    off_t size = opened_size_;
+    opened_size_ = -1;
     struct stat st;
-    if (fstat(fd_, &st) != 0 || st.st_size < static_cast<off_t>(kDataStart)) return false;
-    const size_t len = std::min<size_t>(static_cast<size_t>(st.st_size), QXDB_CACHE_MAX_BYTES);
+    if (size < static_cast<off_t>(kDataStart)) size = fstat(fd_, &st) == 0 ? st.st_size : -1;
+    if (size < static_cast<off_t>(kDataStart)) return false;
+    const size_t len = std::min<size_t>(static_cast<size_t>(size), QXDB_CACHE_MAX_BYTES);
     void *m = mmap(nullptr, len, PROT_READ, MAP_SHARED, fd_, 0);
     if (m == MAP_FAILED) return false;
     map_ = static_cast<const char *>(m);
@@ -341,6 +347,7 @@ void QxDbCache::store(const QxDbIdentity &id, const char *host,
                       const std::vector<std::pair<std::string, std::string>> &entries)
 {
     if (!id.valid || entries.empty() || !open_fd(true)) return;
+    opened_size_ = -1;
     end_read();
     if (flock(fd_, LOCK_EX) != 0) return;
     Header h;

@@ -83,6 +83,7 @@ private:
     pid_t pid_ = 0;
     const char *map_ = nullptr;
     size_t map_len_ = 0;
+    off_t opened_size_ = -1; // the file's size when opened, until the first mapping
     bool live_ = false;
     uint32_t seq_ = 0;
     uint32_t used_ = 0;

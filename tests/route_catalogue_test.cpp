@@ -50,10 +50,14 @@ TEST(RouteCatalogue, EveryRegisteredRouteIsCatalogued)
     int modules = 0, declared = 0;
     const RouteModuleDecl *decls = route_module_decls(&modules);
     EXPECT_GE(modules, 11); // one list per module, the video module has four
+    std::set<std::string> paths; // distinct across all lists (start-up copies the lists in unchecked)
     for (int m = 0; m < modules; m++) {
         EXPECT_STRNE("", route_module_name(decls[m].order));
-        for (int i = 0; i < decls[m].count; i++, declared++)
+        for (int i = 0; i < decls[m].count; i++, declared++) {
             EXPECT_NE(nullptr, FindWebRes(decls[m].decls[i].path)) << decls[m].decls[i].path;
+            EXPECT_TRUE(paths.insert(decls[m].decls[i].path).second) << decls[m].decls[i].path;
+            EXPECT_STREQ(decls[m].decls[i].path, decls[m].entries[i].path);
+        }
     }
     EXPECT_EQ(WebResCount(), declared);
 
