@@ -1,5 +1,6 @@
 #include "platform/qx_server.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -95,7 +96,8 @@ std::vector<std::shared_ptr<QxServerConn>> QxServer::connections() const
     std::lock_guard<std::mutex> lock(mu_);
     std::vector<std::shared_ptr<QxServerConn>> out;
     for (const auto &w : workers_)
-        if (!w->done) out.push_back(w->conn);
+        if (w->conn) out.push_back(w->conn);
+    std::sort(out.begin(), out.end(), [](const auto &a, const auto &b) { return a->id() < b->id(); });
     return out;
 }
 
@@ -105,7 +107,10 @@ void QxServer::stop()
     {
         std::lock_guard<std::mutex> lock(mu_);
         stopping_ = true;
-        for (const auto &w : workers_) w->conn->close();
+        for (const auto &w : workers_) {
+            if (w->conn) w->conn->close();
+            w->wake.notify_all();
+        }
     }
     cv_.notify_all();
     char c = 1;
@@ -122,33 +127,13 @@ void QxServer::stop()
     unlink(path_.c_str());
 }
 
-// Takes finished workers out of the list; their threads are joined by the
-// caller outside the lock.
-void QxServer::reap_locked(std::vector<std::thread> *finished)
-{
-    for (auto it = workers_.begin(); it != workers_.end();) {
-        if (!(*it)->done) {
-            ++it;
-            continue;
-        }
-        finished->push_back(std::move((*it)->thread));
-        it = workers_.erase(it);
-    }
-}
-
 void QxServer::accept_loop()
 {
     for (;;) {
         struct pollfd fds[2] = {{listen_fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
         int r = poll(fds, 2, 1000);
         if (r < 0 && errno != EINTR) break;
-        std::vector<std::thread> finished;
-        {
-            std::lock_guard<std::mutex> lock(mu_);
-            if (stopping_) break;
-            reap_locked(&finished);
-        }
-        for (auto &t : finished) t.join();
+        if (stopping()) break;
         if (r <= 0 || !(fds[0].revents & POLLIN)) continue;
         int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) continue;
@@ -157,17 +142,43 @@ void QxServer::accept_loop()
             ::close(fd);
             break;
         }
+        std::shared_ptr<QxServerConn> conn(new QxServerConn(this, fd, ++accepted_));
+        // An idle thread takes it; only when all are busy is one started.
+        Worker *idle = nullptr;
+        for (const auto &w : workers_)
+            if (!w->conn) idle = w.get();
+        if (idle) {
+            idle->conn = std::move(conn);
+            idle->wake.notify_one();
+            continue;
+        }
         auto w = std::make_unique<Worker>();
-        w->conn.reset(new QxServerConn(this, fd, ++accepted_));
+        w->conn = std::move(conn);
         Worker *raw = w.get();
-        w->thread = std::thread([this, raw] { serve(raw); });
+        w->thread = std::thread([this, raw] { work(raw); });
         workers_.push_back(std::move(w));
     }
 }
 
-void QxServer::serve(Worker *w)
+// A worker's life: serves the connection it was started or woken for, then
+// waits for the next one until the server stops.
+void QxServer::work(Worker *w)
 {
-    QxServerConn &conn = *w->conn;
+    std::unique_lock<std::mutex> lock(mu_);
+    for (;;) {
+        w->wake.wait(lock, [&] { return w->conn || stopping_; });
+        if (!w->conn) return; // stopping, nothing handed over
+        std::shared_ptr<QxServerConn> conn = w->conn;
+        lock.unlock();
+        serve(*conn);
+        lock.lock();
+        w->conn.reset();
+        if (stopping_) return;
+    }
+}
+
+void QxServer::serve(QxServerConn &conn)
+{
     std::string payload;
     for (;;) {
         uint8_t head[QX_MSG_HEADER_SIZE];
@@ -180,8 +191,6 @@ void QxServer::serve(Worker *w)
         handler_(conn, h, payload);
     }
     conn.close();
-    std::lock_guard<std::mutex> lock(mu_);
-    w->done = true;
 }
 
 std::string qx_le32_bytes(int32_t value)

@@ -1,6 +1,8 @@
 // Daemon side of the message socket: a listener that serves any number of
-// client connections at once, one thread per connection, handing every
-// received message to a handler. Used by the daemon simulator, the tests'
+// client connections at once, one thread per connection at a time, handing
+// every received message to a handler. Threads are kept for the next
+// connection when theirs ends: a client that connects for one request (every
+// CGI process does) is served without a thread being started for it. Used by the daemon simulator, the tests'
 // fake daemon and the benchmarks; the request process never links it.
 #pragma once
 #include <condition_variable>
@@ -73,13 +75,13 @@ public:
 private:
     friend class QxServerConn;
     struct Worker {
-        std::shared_ptr<QxServerConn> conn;
+        std::shared_ptr<QxServerConn> conn; // the connection it serves; null while idle
+        std::condition_variable wake;       // a connection was handed over, or stop
         std::thread thread;
-        bool done = false;
     };
     void accept_loop();
-    void serve(Worker *w);
-    void reap_locked(std::vector<std::thread> *finished);
+    void work(Worker *w);
+    void serve(QxServerConn &conn);
 
     std::string path_;
     QxMessageHandler handler_;

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <mutex>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <set>
 #include <string>
 
 #include "common/web_utils.h"
 #include "common/ipc.h"
 #include "frontend/cgi.h"
+#include "platform/qx_server.h"
 #include "tests/support/fake_daemon.h"
 
 namespace {
@@ -195,6 +199,60 @@ TEST(IpcOplog, PlainAndMaskedRecords)
     // Everything beyond the named fields is zero.
     EXPECT_EQ(std::string(sizeof r.reserved2, '\0'),
               std::string(reinterpret_cast<char *>(m.log.reserved2), sizeof r.reserved2));
+}
+
+// The daemon side keeps its threads: one connection after another (one per
+// CGI process) is served by the threads it has; connections open together
+// each get a thread, and the live ones are listed in accept order.
+TEST(IpcServer, ThreadsServeOneConnectionAfterAnother)
+{
+    DeviceRoot root;
+    const std::string path = root.host("/var/run/qxsocket");
+    QxServer server;
+    std::mutex mu;
+    std::set<long> serving; // kernel thread ids of the handler's calls (never reused)
+    ASSERT_TRUE(server.start(path, [&](QxServerConn &c, const QxMsgHeader &h, const std::string &payload) {
+        {
+            std::lock_guard<std::mutex> lock(mu);
+            serving.insert(static_cast<long>(syscall(SYS_gettid)));
+        }
+        c.reply(h.seq, h.code + 5000, payload);
+    }));
+    auto round_trip = [](int fd, int code) {
+        QxMsgHeader h;
+        h.kind = QX_MSG_REQUEST;
+        h.seq = 7;
+        h.code = code;
+        h.length = 3;
+        uint8_t head[QX_MSG_HEADER_SIZE];
+        QxMsgHeader r;
+        char body[3];
+        return qx_write_msg(fd, h, "abc") && qx_read_full(fd, head, sizeof head) && qx_msg_unpack(head, &r) &&
+               r.code == code + 5000 && r.seq == 7 && r.length == 3 && qx_read_full(fd, body, 3) &&
+               std::string(body, 3) == "abc";
+    };
+    for (int i = 0; i < 30; i++) {
+        int fd = qx_unix_connect(path.c_str());
+        ASSERT_GE(fd, 0);
+        EXPECT_TRUE(round_trip(fd, 1000 + i)) << i;
+        close(fd);
+    }
+    {
+        std::lock_guard<std::mutex> lock(mu);
+        EXPECT_LE(serving.size(), 3u); // a thread or a few, not one per connection
+    }
+    std::vector<int> open;
+    for (int i = 0; i < 5; i++) {
+        open.push_back(qx_unix_connect(path.c_str()));
+        ASSERT_GE(open.back(), 0);
+    }
+    for (int i = 4; i >= 0; i--) EXPECT_TRUE(round_trip(open[static_cast<size_t>(i)], 2000 + i)) << i;
+    const auto live = server.connections();
+    ASSERT_EQ(5u, live.size());
+    for (size_t i = 1; i < live.size(); i++) EXPECT_LT(live[i - 1]->id(), live[i]->id());
+    EXPECT_EQ(35, server.accepted());
+    for (int fd : open) close(fd);
+    server.stop();
 }
 
 } // namespace
