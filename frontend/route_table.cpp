@@ -32,31 +32,34 @@ struct List {
     int first; // its entries sit in slots first .. first + count - 1
 };
 struct alignas(4096) Table {
-    WebRes slots[MAX_WEBREQ_COUNT]; // paths zero-padded: a slot's word is its first 8 bytes
+    // What start-up writes comes first (flags, counts, the list records),
+    // then the slots in use: with the program's 421 routes they end within
+    // the second page. The hash, used only when other lists come, is last.
     unsigned char used[MAX_WEBREQ_COUNT];
     int count;
     int first_free; // no free slot below this one
-    // Open-addressed hash of the used slots by path word (slot + 1, 0 =
-    // empty). Kept up to date by registration while it is valid; a removal
-    // leaves it valid (a freed slot is skipped by its flag), a removal of a
-    // whole list in one piece invalidates it; rebuilt when next needed.
-    short hash[kHashSize];
     int hash_fill;   // entries in the hash, freed slots' included
     bool hash_stale; // rebuild before use
     // A path is registered twice (found by registration and by a rebuild of
     // the hash; the lists below are not kept meanwhile).
     bool repeated;
-    // Lists registered in contiguous slots, in order, while the table holds
-    // each path once: removing the last of them removes exactly its slots.
-    // Any other removal forgets them all.
-    List lists[kMaxLists];
-    int list_count;
     // Every list registered so far is one of the program's own route lists,
     // each once (bit i: the i-th list of the section): their paths are
     // distinct (the tests check it), so they are copied in without a look at
     // the hash, which is built when another list comes.
     bool foreign;
     uint64_t own_registered;
+    // Lists registered in contiguous slots, in order, while the table holds
+    // each path once: removing the last of them removes exactly its slots.
+    // Any other removal forgets them all.
+    List lists[kMaxLists];
+    int list_count;
+    WebRes slots[MAX_WEBREQ_COUNT]; // paths zero-padded: a slot's word is its first 8 bytes
+    // Open-addressed hash of the used slots by path word (slot + 1, 0 =
+    // empty). Kept up to date by registration while it is valid; a removal
+    // leaves it valid (a freed slot is skipped by its flag), a removal of a
+    // whole list in one piece invalidates it; rebuilt when next needed.
+    short hash[kHashSize];
 } g; // all zero: an empty table with an empty, valid hash
 
 uint64_t slot_word(int slot)
