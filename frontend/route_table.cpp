@@ -101,9 +101,7 @@ void build_hash()
         if (g.used[slot] && !hash_insert(slot)) g.repeated = true;
     g.hash_stale = false;
 }
-} // namespace
 
-namespace {
 // The index of `entries` among the program's route lists (registered whole,
 // as declared), -1 for any other list.
 int own_list(const WebRes *entries, int count);

@@ -178,9 +178,10 @@ bool header_counter(const DbFile &f, uint32_t *counter)
 
 // An identity this recent is used again without a stat() of the path while
 // the counter has not moved: a transaction that reads only from the cache
-// (many a request runs a dozen) costs no system call. Every commit moves the
-// counter; what the window can miss is a file put in place of another with
-// the same counter, and that no reader sees more than this late.
+// (many a request runs a dozen) costs no system call. Every commit to the
+// file moves the counter in the mapped header; what the window can miss is
+// another file renamed into its place (a restored copy), which a reader then
+// sees at most this late.
 enum : int64_t { kRecentNs = 2000000 };
 } // namespace
 

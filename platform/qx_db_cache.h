@@ -42,8 +42,9 @@ struct QxDbIdentity {
 QxDbIdentity qxdb_identity(const char *host);
 // The same, taken from this process's last qxdb_identity() of the file when
 // that is at most 2 ms old and the header's counter has not moved since (no
-// system call). For the start of a read transaction: a result from the file
-// is always checked against qxdb_identity().
+// system call; a file renamed into the path meanwhile is seen up to 2 ms
+// late). For the start of a read transaction: a result from the file is
+// always checked against qxdb_identity().
 QxDbIdentity qxdb_identity_recent(const char *host);
 // Closes the descriptors qxdb_identity() keeps (with the connections).
 void qxdb_identity_close_all();

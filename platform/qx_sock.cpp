@@ -143,8 +143,6 @@ int qx_unix_connect(const char *host_path)
 
 namespace {
 
-// One connection to the daemon. Its receiving thread owns a reference, so
-// the descriptor stays valid until both the client and the thread let go.
 // The message being read from a connection: filled by whoever reads (a
 // thread waiting for its reply, or the receiving thread), and handed on
 // between them with what has arrived of it so far.
@@ -194,6 +192,9 @@ struct Incoming {
     }
 };
 
+// One connection to the daemon. Its reader (the receiving thread, or a
+// waiting thread) owns a reference, so the descriptor stays valid until both
+// the client and the reader let go.
 struct Connection {
     int fd = -1;
     std::string path;
@@ -300,21 +301,19 @@ public:
         using Clock = std::chrono::steady_clock;
         const auto deadline = Clock::now() + std::chrono::microseconds(timeout_us > 0 ? timeout_us : 0);
         std::unique_lock<std::mutex> lock(mu_);
-        while (timeout_us > 0 && delivered_ == seen) {
-            std::shared_ptr<Connection> conn = conn_;
-            if (!conn || conn->receiving || conn->reading) {
-                cv_.wait_until(lock, deadline, [&] { return delivered_ != seen; });
-                break;
-            }
-            conn->reading = true;
-            lock.unlock();
-            const bool more = read_until(conn, seen, deadline);
-            lock.lock();
-            conn->reading = false;
-            if (conn->thread_wanted) start_receiving_locked(conn);
-            cv_.notify_all(); // another waiter may take over the reading
-            if (!more) break;
+        if (timeout_us <= 0 || delivered_ != seen) return delivered_;
+        std::shared_ptr<Connection> conn = conn_;
+        if (!conn || conn->receiving || conn->reading) {
+            cv_.wait_until(lock, deadline, [&] { return delivered_ != seen; });
+            return delivered_;
         }
+        conn->reading = true;
+        lock.unlock();
+        read_until(conn, seen, deadline);
+        lock.lock();
+        conn->reading = false;
+        if (conn->thread_wanted) start_receiving_locked(conn);
+        cv_.notify_all(); // another waiter may take over the reading
         return delivered_;
     }
 
@@ -365,6 +364,7 @@ private:
             conn->thread_wanted = true;
             return;
         }
+        conn->thread_wanted = false;
         conn->receiving = true;
         std::thread([this, conn] { receive(conn); }).detach();
     }
@@ -405,28 +405,24 @@ private:
     }
 
     // A waiting thread's reading: until a callback has returned since
-    // `seen`, the deadline, or the end of the connection. True when the wait
-    // should go on (nothing delivered yet and time left).
-    template <class Deadline> bool read_until(const std::shared_ptr<Connection> &conn, uint64_t seen, Deadline deadline)
+    // `seen`, the deadline, or the end of the connection. A message cut off
+    // by the deadline stays in conn->in for the next reader.
+    template <class Deadline> void read_until(const std::shared_ptr<Connection> &conn, uint64_t seen, Deadline deadline)
     {
         using Clock = std::chrono::steady_clock;
         for (;;) {
             Incoming::Step step = conn->in.pump(conn->fd, false);
-            if (step == Incoming::CLOSED) {
-                reader_done(conn);
-                return false;
-            }
+            if (step == Incoming::CLOSED) return reader_done(conn);
             if (step == Incoming::MESSAGE) {
-                if (!deliver(conn)) return false;
-                if (delivered() != seen) return false;
+                if (!deliver(conn) || delivered() != seen) return;
                 continue;
             }
             const auto now = Clock::now();
-            if (now >= deadline) return false;
+            if (now >= deadline) return;
             const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - now).count();
             struct pollfd p = {conn->fd, POLLIN, 0};
             struct timespec ts = {static_cast<time_t>(left / 1000000), static_cast<long>(left % 1000000) * 1000};
-            if (ppoll(&p, 1, &ts, nullptr) < 0 && errno != EINTR) return false;
+            if (ppoll(&p, 1, &ts, nullptr) < 0 && errno != EINTR) return;
         }
     }
 
