@@ -274,6 +274,7 @@ TEST_F(SessionGateTest, LogInLogOutAndRefusalsChangeNothing)
 
     const std::string add = "{\"name\":\"mallory\",\"password\":\"" MD5_SECRET
                             "\",\"type\":0,\"permission\":0,\"remotePermission\":0}";
+    ASSERT_TRUE(daemon.wait_requests(1)); // the log-in's operation log, read by the daemon in its own time
     daemon.clear();
     EXPECT_TRUE(refused(post_as("/6071", add, cookie), kNoPermission));
     EXPECT_TRUE(refused(post("/6071", add), kNoSession));
