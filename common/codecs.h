@@ -61,19 +61,22 @@ int get_schedule_by_json_ex(json_object *obj, const char *key, WeekSchedule *sch
 // buffer shared by every call (getters render several schedules a request:
 // one 27 KB buffer, not one each); `read` must not call this again.
 WeekSchedule *schedule_scratch();
-template <class Read> json_object *stored_schedule_json(Read &&read)
+// The stored schedule in the shared record (the empty one when `read` fails).
+template <class Read> const WeekSchedule *stored_schedule(Read &&read)
 {
     WeekSchedule *s = schedule_scratch();
     if (read(s) != 0) memset(s, 0, sizeof *s);
-    return get_schedule_json_object(s);
+    return s;
+}
+template <class Read> json_object *stored_schedule_json(Read &&read)
+{
+    return get_schedule_json_object(stored_schedule(read));
 }
 // The same reply written as member `key` of a JSON text.
 void add_schedule_json(JsonText &t, const char *key, const WeekSchedule *schedule);
 template <class Read> void add_stored_schedule(JsonText &t, const char *key, Read &&read)
 {
-    WeekSchedule *s = schedule_scratch();
-    if (read(s) != 0) memset(s, 0, sizeof *s);
-    add_schedule_json(t, key, s);
+    add_schedule_json(t, key, stored_schedule(read));
 }
 
 // Schedules kept on an IP camera.
